@@ -1,0 +1,54 @@
+#pragma once
+// The common-dialog object of a window: one set of properties serving the open, save and font
+// dialogs. Properties are plain fields the caller sets before Show*; the results come back in
+// the same fields. A cancelled file dialog leaves FileName empty; a cancelled font dialog leaves
+// the font fields as they were.
+
+#include <QString>
+
+class QWidget;
+
+class CommonDialog {
+  public:
+    virtual ~CommonDialog() = default;
+
+    QString FileName;
+    qint32 Flags = 0;
+    QString DialogTitle;
+    // Windows filter text: "Display|pattern|Display|pattern|"; "*.*" means every name.
+    QString Filter;
+    QString DefaultExt;
+
+    QString FontName;
+    float FontSize = 8;
+    bool FontBold = false;
+    bool FontItalic = false;
+
+    // The open dialog: one chosen file gives its full path; several give the folder, then each
+    // name, all joined by NUL characters.
+    virtual void ShowOpen() = 0;
+    // The save dialog never asks before replacing a file.
+    virtual void ShowSave() = 0;
+    virtual void ShowFont() = 0;
+};
+
+// The Windows flags the program uses.
+inline constexpr qint32 kOfnReadOnly = 0x1;
+inline constexpr qint32 kOfnAllowMultiSelect = 0x200;
+
+class QtCommonDialog : public CommonDialog {
+  public:
+    explicit QtCommonDialog(QWidget* owner) : owner_(owner) {}
+    void ShowOpen() override;
+    void ShowSave() override;
+    void ShowFont() override;
+
+  private:
+    QWidget* owner_;
+};
+
+// "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" becomes Qt's "Text Files (*.txt)" and
+// "All Files (*.*) (*)" name filters.
+QStringList qtNameFilters(const QString& windowsFilter);
+// The open dialog's result in its Windows shape, from the chosen full paths.
+QString joinOpenResult(const QStringList& paths);

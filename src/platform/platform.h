@@ -1,0 +1,43 @@
+#pragma once
+// The outside components the program uses, gathered so a window can be built over real adapters
+// or over test doubles. Each adapter has a header of its own in this folder; nothing here knows
+// the program.
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+class Application;
+class MessageBoxes;
+class SettingsStore;
+class CommonDialog;
+class SkinEngine;
+class ChartControl;
+class Clipboard;
+class Printer;
+class ImageWriter;
+
+struct Platform {
+    Application* application = nullptr;
+    MessageBoxes* messages = nullptr;
+    SettingsStore* settings = nullptr;
+    Clipboard* clipboard = nullptr;
+    Printer* printer = nullptr;
+    ImageWriter* images = nullptr;
+    std::function<std::unique_ptr<CommonDialog>(QWidget* owner)> newCommonDialog;
+    std::function<std::unique_ptr<SkinEngine>()> newSkinEngine;
+    std::function<std::unique_ptr<ChartControl>(QWidget* parent)> newChart;
+};
+
+// The real adapters, alive as long as this object.
+class QtPlatform {
+  public:
+    QtPlatform();
+    ~QtPlatform();
+    Platform& platform() { return platform_; }
+
+  private:
+    struct Adapters;
+    std::unique_ptr<Adapters> adapters_;
+    Platform platform_;
+};

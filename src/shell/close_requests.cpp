@@ -1,0 +1,50 @@
+#include "shell/close_requests.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QWidget>
+#include <csignal>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+extern "C" void onCloseSignal(int) {
+    const char byte = 1;
+    // Only async-signal-safe work here; a full pipe already holds a pending request.
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+void routeCloseRequestsTo(QWidget& window) {
+    QPointer<QWidget> target(&window);
+    auto requestClose = [target] {
+        if (target) target->close();
+    };
+
+    if (g_signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
+        for (int fd : g_signalPipe) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        struct sigaction action = {};
+        action.sa_handler = onCloseSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    }
+    if (g_signalPipe[0] >= 0) {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
+        QObject::connect(notifier, &QSocketNotifier::activated, &window, [requestClose] {
+            char bytes[64];
+            while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+            }
+            requestClose();
+        });
+    }
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &window,
+                     [requestClose](QSessionManager&) { requestClose(); });
+}

@@ -1,0 +1,72 @@
+#include "shell/form1_wiring.h"
+
+#include "chart/chart_generation.h"
+#include "shell/error_report.h"
+#include "shell/event_hook.h"
+#include "shell/main_window.h"
+#include "slices/list_file.h"
+#include "slices/manual_entry.h"
+#include "windows/form1.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+namespace {
+
+// No exception may leave a Qt slot or event handler.
+template <class Handler>
+auto safely(Form1& form, const char* name, Handler handler) {
+    return [&form, name, handler](auto&&...) {
+        unguarded(*form.platform.messages, QStringLiteral("Form1"), QLatin1String(name), handler);
+    };
+}
+
+void onClick(Form1& form, PushButton* button, const char* name, void (*handler)(Form1&)) {
+    QObject::connect(button, &QPushButton::clicked, &form,
+                     safely(form, name, [&form, handler] { handler(form); }));
+}
+
+void onEnterKey(Form1& form, QLineEdit* box, const char* name, void (*handler)(Form1&, int&)) {
+    EventHook::install(*box, QEvent::KeyPress, [&form, name, handler](QEvent* event) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        int keyAscii = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+                           ? kKeyAsciiEnter
+                           : (key->text().isEmpty() ? 0 : key->text().at(0).unicode());
+        if (keyAscii != 0) safely(form, name, [&] { handler(form, keyAscii); })();
+        return false;  // the key goes on to the box unchanged
+    });
+}
+
+}  // namespace
+
+void wireForm1(Form1& form) {
+    onClick(form, form.PushButton1, "PushButton1_Click", PushButton1_Click);
+    onClick(form, form.PushButton2, "PushButton2_Click", PushButton2_Click);
+    onClick(form, form.PushButton3, "PushButton3_Click", PushButton3_Click);
+    onClick(form, form.PushButton4, "PushButton4_Click", PushButton4_Click);
+    onClick(form, form.PushButton5, "PushButton5_Click", PushButton5_Click);
+    onClick(form, form.PushButton6, "PushButton6_Click", PushButton6_Click);
+    onClick(form, form.PushButton7, "PushButton7_Click", PushButton7_Click);
+
+    onEnterKey(form, form.Text1, "Text1_KeyPress", Text1_KeyPress);
+    onEnterKey(form, form.Text2, "Text2_KeyPress", Text2_KeyPress);
+
+    EventHook::install(*form.ListView1, QEvent::KeyPress, [&form](QEvent* event) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        int keyCode = virtualKeyCode(key->key());
+        safely(form, "ListView1_KeyDown",
+               [&] { ListView1_KeyDown(form, keyCode, shiftState(key->modifiers())); })();
+        return false;
+    });
+    EventHook::install(*form.ListView1->viewport(), QEvent::MouseButtonDblClick, [&form](QEvent*) {
+        safely(form, "ListView1_DblClick", [&] { ListView1_DblClick(form); })();
+        return true;
+    });
+
+    EventHook::install(form, QEvent::Close, [&form](QEvent* event) {
+        int cancel = 0;
+        safely(form, "Form_QueryUnload", [&] { Form_QueryUnload(form, cancel, 0); })();
+        event->accept();
+        return false;
+    });
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The window's pointer code is the state; the shown cursor follows it: 0 the arrow, 11 the wait
+// cursor, 99 the window's custom picture (the arrow when it has none).
+
+#include "windows/window_state.h"
+
+#include <QString>
+
+class QWidget;
+
+void setMousePointer(QWidget& window, WindowPointer& pointer, int code);
+// Loads a Windows .cur file as a cursor with the hot spot from its directory entry; throws
+// Failure when the file cannot be read or is no cursor.
+QCursor loadCursorFile(const QString& path);

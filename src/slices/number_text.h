@@ -1,0 +1,43 @@
+#pragma once
+// The slice list: its rows live in the main window's list view (name text, value text). This
+// folder holds the handlers that change it by hand, the list-file reader, keeping the list
+// between runs, and the number texts they share.
+//
+// Number texts follow the user's locale (QLocale(), the system locale unless a test sets the
+// default). The separators are read once per locale and the digits done with the standard
+// library, with QLocale as the reference for every form the fast path does not take itself.
+
+#include <QLocale>
+#include <QString>
+#include <optional>
+
+class LocaleNumbers {
+  public:
+    explicit LocaleNumbers(const QLocale& locale);
+
+    // The number a whole text reads as (blanks around it allowed), or nothing when the text is
+    // not numeric: empty, malformed, out of the double range or not finite.
+    std::optional<double> parse(QStringView text) const;
+    // At most 15 significant digits, the locale's decimal separator, no grouping, no trailing
+    // zeros, exponent form ("1E+15", "1E-05") below 1e-4 and from 1e15; negative zero is "0".
+    QString format(double value) const;
+
+    const QLocale& locale() const { return locale_; }
+
+  private:
+    std::optional<double> parseSlow(QStringView trimmed) const;
+
+    QLocale locale_;
+    QChar decimal_;
+    QChar minus_;
+    QChar plus_;
+    bool singleCharSeparators_;
+};
+
+// The LocaleNumbers of the current default locale, rebuilt when the default changes.
+const LocaleNumbers& currentNumbers();
+
+bool isNumeric(QStringView text);
+QString canonicalNumberText(double value);
+// The canonical text of a numeric text; throws Failure when the text is not numeric.
+QString canonicalFromText(QStringView text);

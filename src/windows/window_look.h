@@ -1,0 +1,33 @@
+#pragma once
+// Colours and fonts of the windows as built. A colour is a plain 24-bit RGB value or a
+// system-colour reference (high bit set, system colour index in the low byte); references are
+// kept as they are in the control's BackColor so they follow the palette.
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+
+class QWidget;
+class QPushButton;
+
+inline constexpr quint32 kWhite = 0xFFFFFF;
+inline constexpr quint32 kButtonFace = 0x8000000F;
+inline constexpr quint32 kButtonText = 0x80000012;
+inline constexpr quint32 kWindowBackground = 0x80000005;
+inline constexpr quint32 kWindowText = 0x80000008;
+
+// Arial, bold, 9 pt: the window font that controls without a font of their own inherit.
+QFont windowFont();
+// Arial, bold, 11.25 pt: every push button's caption.
+QFont buttonFont();
+
+// The palette role a system-colour reference stands for, or NoRole for a plain colour.
+QPalette::ColorRole systemColorRole(quint32 colour);
+QColor resolveColor(quint32 colour, const QPalette& palette);
+
+// Sets the widget's BackColor (kept as the "BackColor" property) and paints its background so.
+void setBackColor(QWidget& widget, quint32 colour);
+quint32 backColor(const QWidget& widget);
+
+// The shared look of every push button: button font, button-text caption, white background.
+void styleButton(QPushButton& button);
