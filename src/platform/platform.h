@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class QDialog;
 class QWidget;
 class Application;
 class MessageBoxes;
@@ -27,6 +28,8 @@ struct Platform {
     std::function<std::unique_ptr<CommonDialog>(QWidget* owner)> newCommonDialog;
     std::function<std::unique_ptr<SkinEngine>()> newSkinEngine;
     std::function<std::unique_ptr<ChartControl>(QWidget* parent)> newChart;
+    // Runs a window modally (its own nested event loop) until it closes.
+    std::function<int(QDialog& window)> showModal;
 };
 
 // The real adapters, alive as long as this object.

@@ -1,22 +1,38 @@
 #include "platform/application.h"
+#include "platform/chart_control.h"
+#include "platform/clipboard.h"
 #include "platform/common_dialog.h"
+#include "platform/image_writer.h"
 #include "platform/message_box.h"
 #include "platform/platform.h"
+#include "platform/printer.h"
 #include "platform/settings_store.h"
+
+#include <QDialog>
 
 struct QtPlatform::Adapters {
     QtApplication application;
     QtMessageBoxes messages;
     QtSettingsStore settings;
+    QtClipboard clipboard;
+    QtPrinter printer;
+    QtImageWriter images;
 };
 
 QtPlatform::QtPlatform() : adapters_(std::make_unique<Adapters>()) {
     platform_.application = &adapters_->application;
     platform_.messages = &adapters_->messages;
     platform_.settings = &adapters_->settings;
+    platform_.clipboard = &adapters_->clipboard;
+    platform_.printer = &adapters_->printer;
+    platform_.images = &adapters_->images;
     platform_.newCommonDialog = [](QWidget* owner) -> std::unique_ptr<CommonDialog> {
         return std::make_unique<QtCommonDialog>(owner);
     };
+    platform_.newChart = [this](QWidget* parent) -> std::unique_ptr<ChartControl> {
+        return std::make_unique<PieChart>(parent, adapters_->clipboard);
+    };
+    platform_.showModal = [](QDialog& window) { return window.exec(); };
 }
 
 QtPlatform::~QtPlatform() = default;

@@ -45,6 +45,17 @@ FakePlatform::FakePlatform() {
     platform_.application = &application;
     platform_.messages = &messages;
     platform_.settings = &settings;
+    platform_.clipboard = &clipboard;
+    platform_.printer = &printer;
+    platform_.images = &images;
+    platform_.newChart = [this](QWidget* parent) -> std::unique_ptr<ChartControl> {
+        return std::make_unique<FakeChart>(parent, clipboard, chartLog);
+    };
+    platform_.showModal = [this](QDialog& window) {
+        ++modalShows;
+        if (onModal) onModal(window);
+        return 0;
+    };
     platform_.newCommonDialog = [this](QWidget*) -> std::unique_ptr<CommonDialog> {
         auto dialog = std::make_unique<FakeCommonDialog>();
         dialog->answers = &dialogAnswers;

@@ -2,6 +2,7 @@
 // Test doubles of the adapters: they answer for the user by script, record what was shown, and
 // can be told to fail.
 
+#include "fakes/fake_chart.h"
 #include "platform/application.h"
 #include "platform/common_dialog.h"
 #include "platform/message_box.h"
@@ -78,6 +79,15 @@ class FakePlatform {
     // Answers for every common dialog the program creates, in the order they are shown.
     std::deque<FakeCommonDialog::Answer> dialogAnswers;
     QStringList dialogCalls;
+
+    // Every chart the program creates records into chartLog; modal windows only count and
+    // run onModal in place of their own event loop.
+    FakeClipboard clipboard;
+    FakePrinter printer;
+    FakeImageWriter images;
+    QStringList chartLog;
+    int modalShows = 0;
+    std::function<void(QDialog&)> onModal;
 
   private:
     Platform platform_;

@@ -1,0 +1,87 @@
+#include "chart/chart_window.h"
+
+#include "chart/clipboard_picture.h"
+#include "platform/application.h"
+#include "platform/printer.h"
+#include "shell/app_icon.h"
+#include "shell/error_report.h"
+#include "shell/file_exists.h"
+#include "shell/form2_wiring.h"
+#include "shell/main_window.h"
+#include "shell/pointer.h"
+#include "shell/skin.h"
+#include "shell/titles.h"
+#include "windows/form2.h"
+#include "windows/twips.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+
+namespace {
+
+const QString kForm = QStringLiteral("Form2");
+
+QString cursorFile(Form2& form) {
+    return programFile(form.platform.application->programFolder(),
+                       QString::fromUtf16(kCursorFileName));
+}
+
+}  // namespace
+
+std::unique_ptr<Form2> loadChartWindow(Platform& platform, QWidget* owner) {
+    auto form = std::make_unique<Form2>(platform, owner);
+    wireForm2(*form);
+    Form_Load(*form);
+    return form;
+}
+
+void showChartWindowModal(Form2& form) {
+    QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect frame = form.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        form.move(frame.topLeft());
+    }
+    form.platform.showModal(form);
+}
+
+void Form_Load(Form2& form) {
+    GuardedProcedure guard(*form.platform.messages, kForm, QStringLiteral("Form_Load"));
+    guard.step(100, [&] { ApplyButtonFaceColor(form); });
+    guard.step(102, [&] { form.setWindowTitle(productTitle()); });
+    guard.step(102, [&] { form.setWindowIcon(applicationIcon()); });
+    if (guard.blockTest(106, [&] { return FileExists(cursorFile(form)); }))
+        guard.step(108, [&] { form.pointer.MouseIcon = loadCursorFile(cursorFile(form)); });
+}
+
+QSizeF fittedChartSize(float outerWidthTwips, float outerHeightTwips) {
+    // A window smaller than the allowances would give a negative size, which no chart takes.
+    return QSizeF(std::max(0.0f, outerWidthTwips - kChartWidthAllowanceTwips),
+                  std::max(0.0f, outerHeightTwips - kChartHeightAllowanceTwips));
+}
+
+void Form_Resize(Form2& form) {
+    if (form.isMinimized()) return;
+    const QSize outer = form.frameGeometry().size();
+    const QSizeF chart =
+        fittedChartSize(float(pixelsToTwips(outer.width())), float(pixelsToTwips(outer.height())));
+    form.MSChart1->setWidthTwips(float(chart.width()));
+    form.MSChart1->setHeightTwips(float(chart.height()));
+}
+
+void PushButton1_Click(Form2& form) {
+    GuardedProcedure guard(*form.platform.messages, kForm, QStringLiteral("PushButton1_Click"));
+    Printer& printer = *form.platform.printer;
+    guard.step(100, [&] { form.MSChart1->copyPictureToClipboard(); });
+    guard.step(102, [&] { form.platform.application->processEvents(); });
+    guard.step(104, [&] { printer.print(QStringLiteral(" ")); });
+    guard.step(106, [&] {
+        const std::optional<QImage> picture =
+            GetClipboardPicture(*form.platform.clipboard, kAnyPictureFormat);
+        if (!picture)
+            throw Failure(QStringLiteral("The clipboard gave no picture of the chart to print."));
+        printer.paintPicture(*picture, QPointF(0, 0));
+    });
+    guard.step(108, [&] { printer.endDoc(); });
+}

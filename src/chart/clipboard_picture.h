@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/clipboard.h"
+
+#include <QImage>
+#include <chrono>
+#include <optional>
+
+// Reads a picture from the clipboard, trying up to 1000 times without a pause, and gives none
+// when no read succeeds; it never fails. A clipboard whose owner stalls every read is given up
+// on after the patience too, so the window cannot freeze for long.
+std::optional<QImage> GetClipboardPicture(
+    Clipboard& clipboard, qint32 format,
+    std::chrono::milliseconds patience = std::chrono::seconds(3));
+
+inline constexpr int kClipboardReadAttempts = 1000;

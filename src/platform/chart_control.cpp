@@ -1,0 +1,207 @@
+#include "platform/chart_control.h"
+
+#include "platform/clipboard.h"
+#include "platform/failure.h"
+
+#include <QLocale>
+#include <QPainter>
+#include <QWidget>
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+// The windows are laid out at 15 twips to a device-independent pixel.
+constexpr float kTwipsPerPixel = 15;
+constexpr float kMaxFontPoints = 2048;
+
+int pixelsOf(float twips) { return int(std::lround(twips / kTwipsPerPixel)); }
+
+void checkTwips(float twips, const char* what) {
+    if (!std::isfinite(twips) || twips < 0)
+        throw Failure(QStringLiteral("The chart %1 cannot be %2 twips.")
+                          .arg(QLatin1String(what))
+                          .arg(double(twips)));
+}
+
+}  // namespace
+
+class PieChart::View : public QWidget {
+  public:
+    View(QWidget* parent, const PieChart& owner) : QWidget(parent), owner_(owner) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        paintPieChart(painter, QRectF(rect()), owner_.slices_, owner_.legendFont());
+    }
+
+  private:
+    const PieChart& owner_;
+};
+
+std::optional<double> chartNumber(const QString& text) {
+    const QLocale locale;
+    // Canonical number texts are plain digits, a sign, the decimal separator and an exponent;
+    // they go through the standard library, everything else through the locale.
+    const QString decimal = locale.decimalPoint();
+    if (decimal.size() == 1 && text.size() <= 64) {
+        char buffer[65];
+        qsizetype n = 0;
+        bool plain = true;
+        for (QChar c : text) {
+            if (c == decimal.at(0)) {
+                buffer[n++] = '.';
+            } else if ((c >= u'0' && c <= u'9') || c == u'-' || c == u'+' || c == u'E' ||
+                       c == u'e') {
+                buffer[n++] = char(c.unicode());
+            } else {
+                plain = false;
+                break;
+            }
+        }
+        const char* begin = buffer;
+        if (plain && n > 0 && buffer[0] == '+') ++begin;
+        double value = 0;
+        if (plain && n > 0) {
+            const auto [end, error] = std::from_chars(begin, buffer + n, value);
+            if (error == std::errc() && end == buffer + n && std::isfinite(value)) return value;
+        }
+    }
+    bool ok = false;
+    const double value = locale.toDouble(QStringView(text).trimmed(), &ok);
+    if (!ok || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+PieChart::PieChart(QWidget* parent, Clipboard& clipboard)
+    : view_(new View(parent, *this)), clipboard_(clipboard) {
+    view_->setObjectName(QStringLiteral("MSChart1"));
+    widthTwips_ = float(view_->width()) * kTwipsPerPixel;
+    heightTwips_ = float(view_->height()) * kTwipsPerPixel;
+}
+
+PieChart::~PieChart() { delete view_.data(); }
+
+QWidget& PieChart::widget() {
+    if (!view_) throw Failure(QStringLiteral("The chart is no longer on its window."));
+    return *view_;
+}
+
+void PieChart::changed() {
+    if (view_) view_->update();
+}
+
+void PieChart::setLegendFontStyle(qint16 style) {
+    fontStyle_ = style;
+    changed();
+}
+
+void PieChart::setLegendFontName(const QString& name) {
+    fontName_ = name;
+    changed();
+}
+
+void PieChart::setLegendFontSize(float points) {
+    if (!(points > 0 && points <= kMaxFontPoints))
+        throw Failure(QStringLiteral("The legend font cannot be %1 points.").arg(double(points)));
+    fontSize_ = points;
+    changed();
+}
+
+QFont PieChart::legendFont() const {
+    QFont font;
+    if (fontName_.isEmpty()) {
+        font.setFamily(QStringLiteral("Sans Serif"));
+        font.setStyleHint(QFont::SansSerif);
+    } else {
+        font.setFamily(fontName_);
+    }
+    font.setPointSizeF(fontSize_);
+    font.setBold((fontStyle_ & 1) != 0);
+    font.setItalic((fontStyle_ & 2) != 0);
+    return font;
+}
+
+void PieChart::setVisible(bool visible) { widget().setVisible(visible); }
+
+void PieChart::setRowCount(int rows) {
+    if (rows < 1 || rows > kMaxChartColumns)
+        throw Failure(QStringLiteral("The chart cannot have %1 rows.").arg(rows));
+    rows_ = rows;
+}
+
+void PieChart::setColumnCount(int columns) {
+    if (columns < 1 || columns > kMaxChartColumns)
+        throw Failure(QStringLiteral("The chart cannot have %1 columns.").arg(columns));
+    slices_.resize(size_t(columns));
+    column_ = std::clamp(column_, 1, columns);
+    changed();
+}
+
+void PieChart::setColumn(int column) {
+    if (column < 1 || column > int(slices_.size()))
+        throw Failure(QStringLiteral("The chart has no column %1.").arg(column));
+    column_ = column;
+}
+
+PieSlice& PieChart::currentSlice() {
+    if (column_ < 1 || column_ > int(slices_.size()))
+        throw Failure(QStringLiteral("The chart has no current column."));
+    return slices_[size_t(column_ - 1)];
+}
+
+void PieChart::setColumnLabel(const QString& label) {
+    currentSlice().label = label;
+    changed();
+}
+
+void PieChart::setData(const QString& number) {
+    PieSlice& slice = currentSlice();
+    const std::optional<double> value = chartNumber(number);
+    if (!value) throw Failure(QStringLiteral("The data point \"%1\" is not a number.").arg(number));
+    slice.value = *value;
+    changed();
+}
+
+void PieChart::setFilledColumnCount(int count) {
+    if (count < 0 || count > kMaxChartColumns)
+        throw Failure(QStringLiteral("The filled column count cannot be %1.").arg(count));
+    filledColumns_ = count;
+}
+
+void PieChart::setWidthTwips(float twips) {
+    checkTwips(twips, "width");
+    QWidget& view = widget();
+    widthTwips_ = twips;
+    view.resize(pixelsOf(twips), view.height());
+}
+
+void PieChart::setHeightTwips(float twips) {
+    checkTwips(twips, "height");
+    QWidget& view = widget();
+    heightTwips_ = twips;
+    view.resize(view.width(), pixelsOf(twips));
+}
+
+QImage PieChart::picture() const {
+    if (!view_) throw Failure(QStringLiteral("The chart is no longer on its window."));
+    const qreal ratio = view_->devicePixelRatioF();
+    const QSize size = view_->size() * ratio;
+    if (size.isEmpty()) throw Failure(QStringLiteral("The chart has no area to copy."));
+    QImage image(size, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    // The picture carries the screen's resolution, so it prints at the size it has on screen.
+    const int dotsPerMeter = int(std::lround(view_->logicalDpiX() / 0.0254));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    QPainter painter(&image);
+    paintPieChart(painter, QRectF(QPointF(0, 0), QSizeF(view_->size())), slices_, legendFont());
+    painter.end();
+    return image;
+}
+
+void PieChart::copyPictureToClipboard() { clipboard_.setPicture(picture()); }

@@ -1,0 +1,33 @@
+#include "shell/form2_wiring.h"
+
+#include "chart/chart_window.h"
+#include "chart/jpeg_export.h"
+#include "shell/error_report.h"
+#include "shell/event_hook.h"
+#include "windows/form2.h"
+
+namespace {
+
+const QString kForm = QStringLiteral("Form2");
+
+void onClick(Form2& form, PushButton* button, const char* name, void (*handler)(Form2&)) {
+    QObject::connect(button, &QPushButton::clicked, &form, [&form, name, handler] {
+        unguarded(*form.platform.messages, kForm, QLatin1String(name), [&] { handler(form); });
+    });
+}
+
+}  // namespace
+
+void wireForm2(Form2& form) {
+    onClick(form, form.PushButton5, "PushButton5_Click", PushButton5_Click);
+    onClick(form, form.PushButton1, "PushButton1_Click", PushButton1_Click);
+
+    // The first display brings a resize too; restoring from minimized changes only the state.
+    for (QEvent::Type type : {QEvent::Resize, QEvent::WindowStateChange}) {
+        EventHook::install(form, type, [&form](QEvent*) {
+            unguarded(*form.platform.messages, kForm, QStringLiteral("Form_Resize"),
+                      [&] { Form_Resize(form); });
+            return false;
+        });
+    }
+}

@@ -1,0 +1,78 @@
+#include "fakes/chart_fixture.h"
+
+#include "chart/chart_window.h"
+#include "fakes/form_fixture.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QRegularExpression>
+#include <QtEndian>
+
+void Form2Test::SetUp() {
+    clearStatementFaults();
+    ASSERT_TRUE(temp.isValid());
+}
+
+void Form2Test::TearDown() {
+    clearStatementFaults();
+    form.reset();
+}
+
+Form2& Form2Test::load() {
+    form = loadChartWindow(fake.platform(), nullptr);
+    return *form;
+}
+
+void Form2Test::fill(const std::vector<std::pair<QString, QString>>& slices) {
+    ChartControl& chart = *form->MSChart1;
+    chart.setVisible(true);
+    chart.setRowCount(1);
+    int column = 0;
+    for (const auto& [label, value] : slices) {
+        chart.setColumnCount(++column);
+        chart.setColumn(column);
+        chart.setColumnLabel(label);
+        chart.setData(value);
+    }
+}
+
+PieChart& Form2Test::pie() { return pieOf(*form->MSChart1); }
+
+PieChart& pieOf(ChartControl& chart) { return dynamic_cast<FakeChart&>(chart).real; }
+
+std::vector<int> reportLines(const FakeMessageBoxes& messages) {
+    static const QRegularExpression atLine(QStringLiteral(" at line (\\d+)\r\r"));
+    std::vector<int> lines;
+    for (const ShownMessage& m : messages.shown) {
+        if (m.title != u"Application Error") continue;
+        const QRegularExpressionMatch match = atLine.match(m.text);
+        lines.push_back(match.hasMatch() ? match.captured(1).toInt() : -1);
+    }
+    return lines;
+}
+
+QStringList reportDescriptions(const FakeMessageBoxes& messages) {
+    QStringList out;
+    for (const ShownMessage& m : messages.shown)
+        if (m.title == u"Application Error")
+            out.append(m.text.section(QStringLiteral("\r\n"), 0, 0));
+    return out;
+}
+
+void writeCursorFile(const QString& path, int hotX, int hotY) {
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(QColor(200, 40, 40));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "ico");
+    ASSERT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+    // An icon file becomes a cursor file by its type and the hot spot in its directory entry.
+    qToLittleEndian<quint16>(2, bytes.data() + 2);
+    qToLittleEndian<quint16>(quint16(hotX), bytes.data() + 10);
+    qToLittleEndian<quint16>(quint16(hotY), bytes.data() + 12);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
