@@ -1,0 +1,264 @@
+#include "e2e/e2e_support.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSize>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> environmentWith(
+    const std::vector<std::pair<std::string, std::string>>& set) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        bool replaced = false;
+        for (const auto& [k, v] : set)
+            if (entry.rfind(k + "=", 0) == 0) replaced = true;
+        if (!replaced) env.push_back(entry);
+    }
+    for (const auto& [k, v] : set) env.push_back(k + "=" + v);
+    return env;
+}
+
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            int stdoutFd = -1, const char* workingDir = nullptr) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (workingDir && ::chdir(workingDir) != 0) ::_exit(126);
+        if (stdoutFd >= 0) ::dup2(stdoutFd, 1);
+        const int devnull = ::open("/dev/null", O_RDWR);
+        ::dup2(devnull, 0);
+        if (stdoutFd < 0) ::dup2(devnull, 1);
+        ::execvpe(args[0], args.data(), envp.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+bool waitPid(pid_t pid, int* status, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        const pid_t r = ::waitpid(pid, status, WNOHANG);
+        if (r == pid) return true;
+        if (r < 0 && errno != EINTR) return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+const char kSection[] = "Quorvel Wedge Studio Deluxe";
+
+}  // namespace
+
+QString programPath() { return QStringLiteral(QWS_PROGRAM); }
+
+XvfbServer::XvfbServer() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    const std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                                           "-screen",   "0",          "1280x1024x24",
+                                           "-nolisten", "tcp"};
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(fds[0]);
+        const int devnull = ::open("/dev/null", O_RDWR);
+        ::dup2(devnull, 0);
+        ::dup2(devnull, 1);
+        ::dup2(devnull, 2);
+        ::execvp("Xvfb", args.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    std::string number;
+    pollfd pfd{fds[0], POLLIN, 0};
+    while (::poll(&pfd, 1, 10000) > 0) {
+        char c;
+        if (::read(fds[0], &c, 1) != 1 || c == '\n') break;
+        number.push_back(c);
+    }
+    ::close(fds[0]);
+    if (!number.empty()) display_ = QStringLiteral(":") + QString::fromStdString(number);
+}
+
+XvfbServer::~XvfbServer() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        if (!waitPid(pid_, &status, 5s)) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+        }
+    }
+}
+
+QString runTool(const QString& display, const QStringList& command, int* exitCode) {
+    char path[] = "/tmp/qws-e2e-outXXXXXX";
+    const int fd = ::mkstemp(path);
+    std::vector<std::string> argv;
+    for (const QString& part : command) argv.push_back(part.toStdString());
+    const pid_t pid = spawn(argv, environmentWith({{"DISPLAY", display.toStdString()}}), fd);
+    int status = 0;
+    if (!waitPid(pid, &status, 30s)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    QFile out(QString::fromLocal8Bit(path));
+    out.open(QIODevice::ReadOnly);
+    const QString text = QString::fromLocal8Bit(out.readAll()).trimmed();
+    ::close(fd);
+    ::unlink(path);
+    if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return text;
+}
+
+ProgramRun::ProgramRun(const XvfbServer& server) : x(server) {
+    QDir().mkpath(configFolder());
+    QDir().mkpath(home() + QStringLiteral("/run"));
+    QFile::setPermissions(home() + QStringLiteral("/run"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+ProgramRun::~ProgramRun() {
+    if (pid_ > 0 && !exited_) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status_, 0);
+    }
+}
+
+void ProgramRun::start(const QString& executable) {
+    const QString program = executable.isEmpty() ? programPath() : executable;
+    const std::string folder = QFileInfo(program).absolutePath().toStdString();
+    pid_ = spawn({program.toStdString()},
+                 environmentWith({{"DISPLAY", x.display().toStdString()},
+                                  {"HOME", home().toStdString()},
+                                  {"XDG_CONFIG_HOME", configFolder().toStdString()},
+                                  {"XDG_RUNTIME_DIR", (home() + "/run").toStdString()},
+                                  {"QT_QPA_PLATFORM", "xcb"},
+                                  {"LANG", "C.UTF-8"},
+                                  {"LC_ALL", "C.UTF-8"}}),
+                 -1, folder.c_str());
+    exited_ = false;
+}
+
+unsigned long ProgramRun::waitForWindow(const QString& name, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        const QString found = runTool(
+            x.display(), {"xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"});
+        if (!found.isEmpty()) return found.split(u'\n').first().toULong();
+        if (!running()) return 0;
+        std::this_thread::sleep_for(50ms);
+    }
+    return 0;
+}
+
+bool ProgramRun::running() {
+    if (pid_ <= 0 || exited_) return false;
+    const pid_t r = ::waitpid(pid_, &status_, WNOHANG);
+    if (r == pid_) exited_ = true;
+    return !exited_;
+}
+
+int ProgramRun::waitForExit(std::chrono::milliseconds timeout) {
+    if (pid_ <= 0) return -1;
+    if (!exited_) exited_ = waitPid(pid_, &status_, timeout);
+    if (!exited_) return -1;
+    return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+}
+
+int ProgramRun::signalAndWait(int signal, std::chrono::milliseconds timeout) {
+    if (pid_ > 0 && !exited_) ::kill(pid_, signal);
+    return waitForExit(timeout);
+}
+
+void ProgramRun::click(unsigned long window, int px, int py) {
+    runTool(x.display(), {"xdotool", "mousemove", "--sync", "--window", QString::number(window),
+                          QString::number(px), QString::number(py)});
+    runTool(x.display(), {"xdotool", "click", "1"});
+}
+
+void ProgramRun::typeText(unsigned long window, const QString& text) {
+    runTool(x.display(),
+            {"xdotool", "type", "--window", QString::number(window), "--delay", "20", text});
+}
+
+void ProgramRun::key(unsigned long window, const QString& keys) {
+    runTool(x.display(), {"xdotool", "key", "--window", QString::number(window), keys});
+}
+
+void ProgramRun::closeBox(unsigned long window) {
+    Display* display = XOpenDisplay(x.display().toLocal8Bit().constData());
+    if (!display) return;
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+    XCloseDisplay(display);
+}
+
+QSize ProgramRun::clientSize(unsigned long window) {
+    Display* display = XOpenDisplay(x.display().toLocal8Bit().constData());
+    if (!display) return {};
+    XWindowAttributes attributes = {};
+    XGetWindowAttributes(display, window, &attributes);
+    XCloseDisplay(display);
+    return QSize(attributes.width, attributes.height);
+}
+
+QString ProgramRun::windowTitle(unsigned long window) {
+    return runTool(x.display(), {"xdotool", "getwindowname", QString::number(window)});
+}
+
+bool ProgramRun::screenshot(const QString& pngPath) {
+    int code = -1;
+    runTool(x.display(), {"import", "-window", "root", pngPath}, &code);
+    return code == 0;
+}
+
+QString ProgramRun::storedData() {
+    if (!QFileInfo::exists(storeFile())) return QString();
+    QSettings settings(storeFile(), QSettings::IniFormat);
+    settings.beginGroup(QLatin1String(kSection));
+    const QVariant value = settings.value(QStringLiteral("Data"));
+    return value.isValid() ? value.toString() : QString();
+}
+
+void ProgramRun::writeStoredData(const QString& data) {
+    QSettings settings(storeFile(), QSettings::IniFormat);
+    settings.beginGroup(QLatin1String(kSection));
+    settings.setValue(QStringLiteral("Data"), data);
+    settings.endGroup();
+    settings.sync();
+}
