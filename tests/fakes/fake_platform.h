@@ -7,6 +7,7 @@
 #include "platform/message_box.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
+#include "fakes/qt_printers.h"
 
 #include <QMap>
 #include <QString>
