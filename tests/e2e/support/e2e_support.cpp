@@ -1,10 +1,11 @@
-#include "e2e/e2e_support.h"
+#include "e2e_support.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
@@ -59,11 +60,17 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     return pid;
 }
 
-bool waitPid(pid_t pid, int* status, std::chrono::milliseconds timeout) {
+bool waitPid(pid_t pid, int* status, std::chrono::milliseconds timeout, double* cpu = nullptr) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
-        const pid_t r = ::waitpid(pid, status, WNOHANG);
-        if (r == pid) return true;
+        rusage usage = {};
+        const pid_t r = ::wait4(pid, status, WNOHANG, &usage);
+        if (r == pid) {
+            if (cpu)
+                *cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+            return true;
+        }
         if (r < 0 && errno != EINTR) return false;
         std::this_thread::sleep_for(10ms);
     }
@@ -167,6 +174,34 @@ void ProgramRun::start(const QString& executable) {
     exited_ = false;
 }
 
+std::chrono::microseconds ProgramRun::startAndTimeUntilMapped(std::chrono::milliseconds timeout) {
+    Display* display = XOpenDisplay(x.display().toLocal8Bit().constData());
+    if (!display) return std::chrono::microseconds(-1);
+    XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
+    XSync(display, False);
+    const auto started = std::chrono::steady_clock::now();
+    start();
+    const auto end = started + timeout;
+    std::chrono::microseconds result(-1);
+    const int fd = ConnectionNumber(display);
+    while (std::chrono::steady_clock::now() < end && result.count() < 0) {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == MapNotify) {
+                result = std::chrono::duration_cast<std::chrono::microseconds>(
+                    std::chrono::steady_clock::now() - started);
+                break;
+            }
+        }
+        if (result.count() >= 0 || !running()) break;
+        pollfd pfd{fd, POLLIN, 0};
+        ::poll(&pfd, 1, 20);
+    }
+    XCloseDisplay(display);
+    return result;
+}
+
 unsigned long ProgramRun::waitForWindow(const QString& name, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
@@ -181,14 +216,26 @@ unsigned long ProgramRun::waitForWindow(const QString& name, std::chrono::millis
 
 bool ProgramRun::running() {
     if (pid_ <= 0 || exited_) return false;
-    const pid_t r = ::waitpid(pid_, &status_, WNOHANG);
-    if (r == pid_) exited_ = true;
+    exited_ = waitPid(pid_, &status_, 0ms, &cpuAtExit_) ||
+              (::kill(pid_, 0) != 0 && waitPid(pid_, &status_, 1s, &cpuAtExit_));
     return !exited_;
+}
+
+double ProgramRun::cpuSeconds() {
+    if (exited_) return cpuAtExit_;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid_));
+    if (!stat.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray line = stat.readAll();
+    // Fields after the command's closing parenthesis; utime and stime are the 12th and 13th.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13) return 0;
+    return double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) /
+           double(::sysconf(_SC_CLK_TCK));
 }
 
 int ProgramRun::waitForExit(std::chrono::milliseconds timeout) {
     if (pid_ <= 0) return -1;
-    if (!exited_) exited_ = waitPid(pid_, &status_, timeout);
+    if (!exited_) exited_ = waitPid(pid_, &status_, timeout, &cpuAtExit_);
     if (!exited_) return -1;
     return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }

@@ -38,6 +38,10 @@ class ProgramRun {
 
     // Starts the executable (by default the program under test) from its own folder.
     void start(const QString& executable = QString());
+    // Starts the program and waits until its first top-level window is mapped; the time from
+    // the start to the map, or a negative duration when no window came.
+    std::chrono::microseconds startAndTimeUntilMapped(
+        std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // The X window id of the first mapped window whose name matches, or 0 after the timeout.
     unsigned long waitForWindow(const QString& name,
                                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
@@ -46,6 +50,8 @@ class ProgramRun {
     int signalAndWait(int signal, std::chrono::milliseconds timeout = std::chrono::seconds(10));
     int waitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     bool running();
+    // CPU seconds (user + system) the program has used so far, or in all once it has ended.
+    double cpuSeconds();
 
     // Clicks at a point given in pixels of a window's client area.
     void click(unsigned long window, int x, int y);
@@ -69,6 +75,7 @@ class ProgramRun {
     pid_t pid_ = -1;
     int status_ = 0;
     bool exited_ = false;
+    double cpuAtExit_ = 0;
 };
 
 QString programPath();
