@@ -52,10 +52,11 @@ class HoverTest : public Form1Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
 
-    // A point of the window that lies on the place and on nothing in front of it.
-    QPoint pointOn(Place place) const {
+    // The widget that is the place (none for the window's own background) and a point of the
+    // window on it.
+    std::pair<QWidget*, QPoint> spotOn(Place place) const {
         Form1& f = *form;
-        auto centre = [&](QWidget* w) { return w->mapTo(&f, w->rect().center()); };
+        auto centre = [&](QWidget* w) { return std::pair(w, w->mapTo(&f, w->rect().center())); };
         switch (place) {
             case Place::Button1:
                 return centre(f.PushButton1);
@@ -64,13 +65,13 @@ class HoverTest : public Form1Test {
             case Place::Button4:
                 return centre(f.PushButton4);
             case Place::Background:
-                return QPoint(3, 3);
+                return {nullptr, QPoint(3, 3)};
             case Place::List:
                 return centre(f.ListView1->viewport());
             case Place::ListHeader:
                 return centre(f.ListView1->header()->viewport());
             case Place::Frame:
-                return f.Frame1->mapTo(&f, QPoint(6, f.Frame1->height() / 2));
+                return {f.Frame1, f.Frame1->mapTo(&f, QPoint(6, f.Frame1->height() / 2))};
             case Place::Text1:
                 return centre(f.Text1);
             case Place::Label1:
@@ -80,11 +81,9 @@ class HoverTest : public Form1Test {
     }
 
     void moveTo(Place place) {
-        const QPoint at = pointOn(place);
+        const auto [widget, at] = spotOn(place);
         // The point must really be on the place, or the test would prove nothing.
-        QWidget* under = form->childAt(at);
-        ASSERT_TRUE(place == Place::Background ? under == nullptr : under != nullptr)
-            << nameOf(place);
+        ASSERT_EQ(form->childAt(at), widget) << nameOf(place);
         QTest::mouseMove(form->windowHandle(), at);
     }
 

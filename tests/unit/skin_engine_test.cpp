@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
+#include <QToolTip>
 
 namespace {
 
@@ -133,7 +135,6 @@ TEST(QtSkinEngine, TheSwitchesAndPartsChooseTheSections) {
         {"controls", 0, true, false, "W{}C{}", ""},
         {"tool tips", SkinEngine::kToolTips, false, false, "W{}T{}", ""},
         {"menus", SkinEngine::kMenus, false, false, "W{}M{}", ""},
-        {"unknown bits", 0x40, false, false, "W{}", ""},
         {"message boxes", 0, false, true, "W{}", "B{}"},
         {"all", SkinEngine::kToolTips | SkinEngine::kMenus, true, true, "W{}C{}T{}M{}", "B{}"},
     };
@@ -216,9 +217,20 @@ TEST_F(SkinnedMainWindowTest, TheShippedSkinDrawsTheWindowOnTheButtonFace) {
     EXPECT_TRUE(reports().isEmpty());
 }
 
-TEST_F(SkinnedMainWindowTest, WithoutTheSkinTheWindowIsWhite) {
-    load();
-    EXPECT_EQ(backgroundPixel(), QColor(Qt::white));
+TEST_F(SkinnedMainWindowTest, TheListsToolTipTakesTheSkin) {
+    folder.addShipped(kShippedSkin);
+    Form1& f = load();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    QToolTip::showText(f.ListView1->mapToGlobal(QPoint(10, 10)), f.ListView1->toolTip(),
+                       f.ListView1);
+    QWidget* tip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible()) tip = w;
+    ASSERT_NE(tip, nullptr);
+    const QColor inside = tip->grab().toImage().pixelColor(2, 2);
+    QToolTip::hideText();
+    EXPECT_EQ(inside, QColor(0xfd, 0xf7, 0xe3));
 }
 
 TEST_F(SkinnedMainWindowTest, ASkinThatDoesNotLoadGoesUnnoticedAndLeavesTheWindowUsable) {
