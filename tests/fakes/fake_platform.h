@@ -2,6 +2,7 @@
 // Test doubles of the adapters: they answer for the user by script, record what was shown, and
 // can be told to fail.
 
+#include "fakes/fake_skin_engine.h"
 #include "platform/application.h"
 #include "platform/common_dialog.h"
 #include "platform/message_box.h"
@@ -79,6 +80,8 @@ class FakePlatform {
     // Answers for every common dialog the program creates, in the order they are shown.
     std::deque<FakeCommonDialog::Answer> dialogAnswers;
     QStringList dialogCalls;
+    // Shared by every skin engine the program creates.
+    FakeSkinEngine::Script skin;
 
   private:
     Platform platform_;
