@@ -24,6 +24,10 @@ class PersistenceTest : public Form1Test {
 protected:
     void SetUp() override {
         Form1Test::SetUp();
+        reopenStore();
+    }
+    // A new store object, as a new run of the program has.
+    void reopenStore() {
         store = std::make_unique<QtSettingsStore>(folder.path());
         fake.platform().settings = store.get();
     }
@@ -31,10 +35,12 @@ protected:
     void closeAndReopen() {
         int cancel = 0;
         Form_QueryUnload(*form, cancel, 0);
+        reopenStore();
         load();
     }
     QStringList roundTrip(const QList<QPair<QString, QString>>& list) {
         QFile::remove(file());
+        reopenStore();
         load();
         for (const auto& [name, value] : list) addRow(name, value);
         closeAndReopen();
@@ -107,7 +113,9 @@ TEST_F(PersistenceTest, AHandWrittenStoreRestoresByTheSeparatorRules) {
         SCOPED_TRACE(c.name);
         fake.messages.shown.clear();
         QFile::remove(file());
+        reopenStore();
         if (!c.data.isNull()) store->SaveSetting(kApp, kSection, "Data", c.data);
+        reopenStore();
         load();
         EXPECT_EQ(rows(), c.rows);
         QList<int> lines;
