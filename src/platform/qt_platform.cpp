@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "platform/printer.h"
 #include "platform/settings_store.h"
+#include "platform/skin_engine.h"
 
 #include <QDialog>
 
@@ -28,6 +29,9 @@ QtPlatform::QtPlatform() : adapters_(std::make_unique<Adapters>()) {
     platform_.images = &adapters_->images;
     platform_.newCommonDialog = [](QWidget* owner) -> std::unique_ptr<CommonDialog> {
         return std::make_unique<QtCommonDialog>(owner);
+    };
+    platform_.newSkinEngine = []() -> std::unique_ptr<SkinEngine> {
+        return std::make_unique<QtSkinEngine>();
     };
     platform_.newChart = [this](QWidget* parent) -> std::unique_ptr<ChartControl> {
         return std::make_unique<PieChart>(parent, adapters_->clipboard);

@@ -3,11 +3,7 @@
 #include "chart/chart_window.h"
 #include "fakes/form_fixture.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QImageWriter>
 #include <QRegularExpression>
-#include <QtEndian>
 
 void Form2Test::SetUp() {
     clearStatementFaults();
@@ -58,21 +54,4 @@ QStringList reportDescriptions(const FakeMessageBoxes& messages) {
         if (m.title == u"Application Error")
             out.append(m.text.section(QStringLiteral("\r\n"), 0, 0));
     return out;
-}
-
-void writeCursorFile(const QString& path, int hotX, int hotY) {
-    QImage image(32, 32, QImage::Format_ARGB32);
-    image.fill(QColor(200, 40, 40));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "ico");
-    ASSERT_TRUE(writer.write(image)) << writer.errorString().toStdString();
-    // An icon file becomes a cursor file by its type and the hot spot in its directory entry.
-    qToLittleEndian<quint16>(2, bytes.data() + 2);
-    qToLittleEndian<quint16>(quint16(hotX), bytes.data() + 10);
-    qToLittleEndian<quint16>(quint16(hotY), bytes.data() + 12);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }

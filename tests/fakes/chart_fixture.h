@@ -3,12 +3,12 @@
 // its chart and to read the reports shown.
 
 #include "fakes/fake_platform.h"
+#include "fakes/qt_printers.h"
 #include "windows/form2.h"
 
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
 #include <memory>
-#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -38,5 +38,3 @@ std::vector<int> reportLines(const FakeMessageBoxes& messages);
 QStringList reportDescriptions(const FakeMessageBoxes& messages);
 // The pie chart behind a chart the fakes created.
 PieChart& pieOf(ChartControl& chart);
-// Writes a small cursor file with the given hot spot.
-void writeCursorFile(const QString& path, int hotX, int hotY);

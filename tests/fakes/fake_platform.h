@@ -3,11 +3,13 @@
 // can be told to fail.
 
 #include "fakes/fake_chart.h"
+#include "fakes/fake_skin_engine.h"
 #include "platform/application.h"
 #include "platform/common_dialog.h"
 #include "platform/message_box.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
+#include "fakes/qt_printers.h"
 
 #include <QMap>
 #include <QString>
@@ -79,6 +81,8 @@ class FakePlatform {
     // Answers for every common dialog the program creates, in the order they are shown.
     std::deque<FakeCommonDialog::Answer> dialogAnswers;
     QStringList dialogCalls;
+    // Shared by every skin engine the program creates.
+    FakeSkinEngine::Script skin;
 
     // Every chart the program creates records into chartLog; modal windows only count and
     // run onModal in place of their own event loop.

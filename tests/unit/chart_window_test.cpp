@@ -2,6 +2,7 @@
 #include "chart/clipboard_picture.h"
 #include "fakes/chart_fixture.h"
 #include "fakes/form_fixture.h"
+#include "fakes/program_folder.h"
 #include "platform/failure.h"
 #include "shell/titles.h"
 #include "windows/window_look.h"
@@ -67,11 +68,12 @@ TEST_F(Form2Test, LoadingSetsTheLookCaptionAndIcon) {
 }
 
 TEST_F(Form2Test, LoadingTakesTheHandCursorWhenItExists) {
-    fake.application.folder = temp.path();
-    writeCursorFile(tempPath("HAND-M.CUR"), 5, 3);
+    ProgramFolder folder;
+    folder.addShipped(kShippedCursor);
+    fake.application.folder = folder.path();
     Form2& w = load();
     ASSERT_TRUE(w.pointer.MouseIcon.has_value());
-    EXPECT_EQ(w.pointer.MouseIcon->hotSpot(), QPoint(5, 3));
+    EXPECT_EQ(w.pointer.MouseIcon->hotSpot(), QPoint(7, 0));
     EXPECT_TRUE(fake.messages.shown.empty());
 }
 
@@ -86,8 +88,9 @@ TEST_F(Form2Test, AFailedLoadStatementIsReportedAtItsLine) {
                           Case{106, false, {106, 108}}, Case{108, true, {108}}}) {
         SCOPED_TRACE(c.line);
         fake.messages.shown.clear();
-        fake.application.folder = c.cursorFile ? temp.path() : QStringLiteral("/nonexistent");
-        if (c.cursorFile) writeCursorFile(tempPath("HAND-M.CUR"), 1, 1);
+        ProgramFolder folder;
+        if (c.cursorFile) folder.addShipped(kShippedCursor);
+        fake.application.folder = folder.path();
         failStatement(kLoad, c.line);
         load();
         clearStatementFaults();
