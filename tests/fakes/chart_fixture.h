@@ -12,11 +12,6 @@
 #include <utility>
 #include <vector>
 
-// Readable QString values in failed expectations.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
 class Form2Test : public ::testing::Test {
   protected:
     void SetUp() override;
