@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6printsupport6 \
 	libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev \
 	xvfb xauth xdotool x11-utils fonts-liberation fonts-dejavu-core clang-format \
-	cups printer-driver-cups-pdf imagemagick poppler-utils
+	cups printer-driver-cups-pdf imagemagick poppler-utils xclip
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

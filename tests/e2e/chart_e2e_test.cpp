@@ -1,0 +1,93 @@
+#include "chart_windows.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QSize>
+#include <QTemporaryDir>
+#include <csignal>
+
+using namespace chart_e2e;
+
+namespace {
+
+// The size ImageMagick reads from a picture file, as "WxH".
+QString pictureSize(const QString& display, const QString& path) {
+    return runTool(display, {"identify", "-format", "%wx%h", path});
+}
+
+class ChartEndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (x.display().isEmpty()) GTEST_SKIP() << "Xvfb could not start";
+    }
+    XvfbServer x;
+};
+
+}  // namespace
+
+TEST_F(ChartEndToEnd, TheChartOfTheSamplesSavesAsATypedNameAndStaysOnTheClipboard) {
+    ProgramRun run(x);
+    const ChartWindows w = openChartOfSamples(run);
+    ASSERT_NE(w.main, 0u);
+    ASSERT_NE(w.chart, 0u) << "no chart window appeared";
+    EXPECT_EQ(run.windowTitle(w.chart), kTitle);
+    EXPECT_EQ(run.clientSize(w.chart), QSize(569, 496));
+
+    run.click(w.chart, kSaveX, kSaveY);
+    const unsigned long dialog = waitForNewWindow(run, {w.main, w.chart});
+    ASSERT_NE(dialog, 0u) << "no save dialog appeared";
+    // Into the folder first, then the name alone, as a user types it.
+    QTemporaryDir folder;
+    run.typeText(dialog, folder.path());
+    run.key(dialog, "Return");
+    std::this_thread::sleep_for(300ms);
+    // The folder's path stays in the name box; the name replaces it.
+    run.key(dialog, "ctrl+a");
+    run.typeText(dialog, "mychart");
+    run.key(dialog, "Return");
+
+    const QString saved = folder.filePath("mychart.jpg");
+    ASSERT_TRUE(waitForFile(saved)) << "mychart.jpg was not written";
+    EXPECT_TRUE(waitUntilGone(run, dialog));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList("mychart.jpg"));
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray head = file.read(11);
+    EXPECT_EQ(head.left(4), QByteArray("\xFF\xD8\xFF\xE0", 4));
+    EXPECT_EQ(head.mid(6, 5), QByteArray("JFIF\0", 5));
+    // The chart as fitted to the window: its outer size less 270 and 1200 twips.
+    EXPECT_EQ(pictureSize(x.display(), saved), "551x416");
+    EXPECT_EQ(runTool(x.display(), {"identify", "-format", "%Q", saved}), "80");
+
+    const QString targets =
+        runTool(x.display(), {"xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"});
+    EXPECT_TRUE(targets.split(u'\n').contains("image/png")) << targets.toStdString();
+    const QString copied = folder.filePath("clipboard.png");
+    runTool(x.display(),
+            {"sh", "-c", "xclip -selection clipboard -t image/png -o > '" + copied + "'"});
+    EXPECT_EQ(pictureSize(x.display(), copied), "551x416");
+
+    // No error report came up on the way.
+    EXPECT_EQ(programWindows(run), (std::set<unsigned long>{w.main, w.chart}));
+    run.closeBox(w.chart);
+    EXPECT_TRUE(waitUntilGone(run, w.chart));
+    EXPECT_TRUE(programWindows(run).count(w.main));
+    EXPECT_EQ(run.signalAndWait(SIGTERM), 0);
+}
+
+TEST_F(ChartEndToEnd, ClosingTheChartWindowGivesTheMainWindowBackForAnotherChart) {
+    ProgramRun run(x);
+    const ChartWindows w = openChartOfSamples(run);
+    ASSERT_NE(w.chart, 0u);
+    run.closeBox(w.chart);
+    ASSERT_TRUE(waitUntilGone(run, w.chart));
+    movePointerAway(run);
+    run.click(w.main, kGenerateX, kGenerateY);
+    const unsigned long again = waitForNewWindow(run, {w.main});
+    ASSERT_NE(again, 0u) << "the second chart did not open";
+    run.closeBox(again);
+    EXPECT_TRUE(waitUntilGone(run, again));
+    EXPECT_EQ(run.signalAndWait(SIGTERM), 0);
+}
