@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <charconv>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -24,25 +25,7 @@ void checkTwips(float twips, const char* what) {
                           .arg(double(twips)));
 }
 
-}  // namespace
-
-class PieChart::View : public QWidget {
-  public:
-    View(QWidget* parent, const PieChart& owner) : QWidget(parent), owner_(owner) {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setFocusPolicy(Qt::StrongFocus);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        paintPieChart(painter, QRectF(rect()), owner_.slices_, owner_.legendFont());
-    }
-
-  private:
-    const PieChart& owner_;
-};
-
+// The text of a data point as a number, read with the user's locale; nothing when it is none.
 std::optional<double> chartNumber(const QString& text) {
     const QLocale locale;
     // Canonical number texts are plain digits, a sign, the decimal separator and an exponent;
@@ -76,6 +59,25 @@ std::optional<double> chartNumber(const QString& text) {
     if (!ok || !std::isfinite(value)) return std::nullopt;
     return value;
 }
+
+}  // namespace
+
+class PieChart::View : public QWidget {
+  public:
+    View(QWidget* parent, const PieChart& owner) : QWidget(parent), owner_(owner) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        paintPieChart(painter, QRectF(rect()), owner_.slices_, owner_.legendFont());
+    }
+
+  private:
+    const PieChart& owner_;
+};
 
 PieChart::PieChart(QWidget* parent, Clipboard& clipboard)
     : view_(new View(parent, *this)), clipboard_(clipboard) {
@@ -194,8 +196,9 @@ QImage PieChart::picture() const {
     if (size.isEmpty()) throw Failure(QStringLiteral("The chart has no area to copy."));
     QImage image(size, QImage::Format_RGB32);
     image.setDevicePixelRatio(ratio);
-    // The picture carries the screen's resolution, so it prints at the size it has on screen.
-    const int dotsPerMeter = int(std::lround(view_->logicalDpiX() / 0.0254));
+    // The picture carries the screen's resolution (device pixels to the inch), so it prints at
+    // the size it has on screen.
+    const int dotsPerMeter = int(std::lround(view_->logicalDpiX() * ratio / 0.0254));
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);
     QPainter painter(&image);

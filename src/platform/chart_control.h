@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
-#include <optional>
 #include <vector>
 
 class QWidget;
@@ -98,6 +97,3 @@ class PieChart : public ChartControl {
     float widthTwips_ = 0;
     float heightTwips_ = 0;
 };
-
-// The text of a data point as a number, read with the user's locale; nothing when it is none.
-std::optional<double> chartNumber(const QString& text);

@@ -72,7 +72,6 @@ Form2::Form2(Platform& platform_, QWidget* owner) : QDialog(owner), platform(pla
     CommonDialog1 = platform.newCommonDialog(this);
 }
 
-// The chart goes before the window's own children, while its widget is still on the window.
-Form2::~Form2() { MSChart1.reset(); }
+Form2::~Form2() = default;
 
 QList<PushButton*> pushButtons(Form2& form) { return {form.PushButton1, form.PushButton5}; }

@@ -86,9 +86,11 @@ QString programPath() { return QStringLiteral(QWS_PROGRAM); }
 XvfbServer::XvfbServer() {
     int fds[2];
     if (::pipe(fds) != 0) return;
+    // Without -noreset the server resets whenever its last client leaves, as the tests' short
+    // xdotool runs do all the time, and a program connecting during a reset is turned away.
     const std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
                                            "-screen",   "0",          "1280x1024x24",
-                                           "-nolisten", "tcp"};
+                                           "-nolisten", "tcp",        "-noreset"};
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
