@@ -12,8 +12,24 @@
 #include <QDir>
 
 namespace {
+
 const QString kForm = QStringLiteral("Form1");
+
+// Room in the list for what a file of this size likely holds ("Orange,3" rows of about 16
+// bytes; never more characters than bytes). Past a few hundred megabytes the hint is dropped:
+// such a file may fail part-way anyway, and the rows up to there should still fit.
+void makeRoomFor(ListView& list, qint64 fileBytes) {
+    constexpr qint64 kTypicalLineBytes = 16;
+    constexpr qint64 kLargestHint = qint64(256) << 20;
+    if (fileBytes <= 0 || fileBytes > kLargestHint) return;
+    try {
+        list.items().reserveAppends(qsizetype(fileBytes / kTypicalLineBytes), qsizetype(fileBytes));
+    } catch (const std::bad_alloc&) {
+        // Only a hint: the rows still go in, one growth at a time.
+    }
 }
+
+}  // namespace
 
 void LoadListFile(Form1& form, const QString& path) {
     if (!FileExists(path)) {
@@ -22,6 +38,7 @@ void LoadListFile(Form1& form, const QString& path) {
     }
     ListFileReader reader(path);
     ListView& list = *form.ListView1;
+    makeRoomFor(list, reader.sizeAtOpen());
     const LocaleNumbers& numbers = currentNumbers();
     reader.readLines([&](QStringView line) { AddListLine(line, list, numbers); });
 }

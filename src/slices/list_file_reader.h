@@ -24,6 +24,9 @@ class ListFileReader {
     // fails.
     void readLines(const std::function<void(QStringView line)>& onLine);
 
+    // The file's size when it was opened; -1 when it gave none.
+    qint64 sizeAtOpen() const { return sizeAtOpen_; }
+
   private:
     QString path_;
     qsizetype chunkBytes_;

@@ -206,17 +206,28 @@ std::optional<double> fixedNotationNumber(QStringView text) {
     return scanned.value;
 }
 
-QString listValueText(QStringView field, const LocaleNumbers& numbers) {
+namespace {
+
+// The stored value text, written into the caller's buffer so that a row's value costs no
+// allocation of its own.
+QStringView writeValueText(QStringView field, const LocaleNumbers& numbers, char16_t* out) {
     const QStringView trimmed = trimBlanks(field);
     const std::optional<double> numeric = trimmed.size() <= kLocaleParseLimit
                                               ? numbers.parse(trimmed)
                                               : longLocaleNumber(trimmed, numbers);
-    if (numeric) return numbers.format(*numeric);
+    if (numeric) return QStringView(out, numbers.formatTo(*numeric, out));
     const std::optional<double> leading = fixedNotationNumber(field);
     if (!leading)
         throw Failure(
             QStringLiteral("The value \"%1\" is too large to be a number.").arg(shortened(field)));
-    return numbers.format(*leading);
+    return QStringView(out, numbers.formatTo(*leading, out));
+}
+
+}  // namespace
+
+QString listValueText(QStringView field, const LocaleNumbers& numbers) {
+    char16_t text[LocaleNumbers::kFormatCapacity];
+    return writeValueText(field, numbers, text).toString();
 }
 
 void AddListLine(QStringView line, ListView& list) { AddListLine(line, list, currentNumbers()); }
@@ -233,7 +244,8 @@ void AddListLine(QStringView line, ListView& list, const LocaleNumbers& numbers)
             if (row == 0) {
                 row = list.add(field);
             } else {
-                list.setSubItem(row, listValueText(field, numbers));
+                char16_t value[LocaleNumbers::kFormatCapacity];
+                list.setSubItem(row, writeValueText(field, numbers, value));
                 return;
             }
         }
