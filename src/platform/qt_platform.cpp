@@ -3,6 +3,7 @@
 #include "platform/message_box.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
+#include "platform/skin_engine.h"
 
 struct QtPlatform::Adapters {
     QtApplication application;
@@ -16,6 +17,9 @@ QtPlatform::QtPlatform() : adapters_(std::make_unique<Adapters>()) {
     platform_.settings = &adapters_->settings;
     platform_.newCommonDialog = [](QWidget* owner) -> std::unique_ptr<CommonDialog> {
         return std::make_unique<QtCommonDialog>(owner);
+    };
+    platform_.newSkinEngine = []() -> std::unique_ptr<SkinEngine> {
+        return std::make_unique<QtSkinEngine>();
     };
 }
 

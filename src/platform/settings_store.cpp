@@ -17,18 +17,29 @@ std::unique_ptr<QSettings> openSettings(const QString& folder, const QString& ap
 
 }  // namespace
 
+QtSettingsStore::QtSettingsStore() = default;
+QtSettingsStore::QtSettingsStore(QString configFolder) : configFolder_(std::move(configFolder)) {}
+QtSettingsStore::~QtSettingsStore() = default;
+
+QSettings& QtSettingsStore::open(const QString& appName) {
+    std::unique_ptr<QSettings>& settings = open_[appName];
+    if (!settings) settings = openSettings(configFolder_, appName);
+    return *settings;
+}
+
 QString QtSettingsStore::GetSetting(const QString& appName, const QString& section,
                                     const QString& key, const QString& defaultValue) {
-    auto settings = openSettings(configFolder_, appName);
-    settings->beginGroup(section);
-    const QVariant value = settings->value(key);
+    QSettings& settings = open(appName);
+    settings.beginGroup(section);
+    const QVariant value = settings.value(key);
+    settings.endGroup();
     if (!value.isValid()) return defaultValue;
     return value.toString();
 }
 
 void QtSettingsStore::SaveSetting(const QString& appName, const QString& section,
                                   const QString& key, const QString& value) {
-    auto settings = openSettings(configFolder_, appName);
+    QSettings* settings = &open(appName);
     if (!settings->isWritable())
         throw Failure(
             QStringLiteral("The settings file %1 cannot be written.").arg(settings->fileName()));

@@ -2,6 +2,10 @@
 // Per-user text settings addressed by application name, section and key.
 
 #include <QString>
+#include <map>
+#include <memory>
+
+class QSettings;
 
 class SettingsStore {
   public:
@@ -16,10 +20,13 @@ class SettingsStore {
 
 // QSettings in the native format, user scope, organization = application name (on Linux
 // $XDG_CONFIG_HOME/<appName>.conf). A non-empty configFolder puts the files there instead.
+// The store stays open from the read at start-up to the write at close, so the write need not
+// parse the whole file again.
 class QtSettingsStore : public SettingsStore {
   public:
-    QtSettingsStore() = default;
-    explicit QtSettingsStore(QString configFolder) : configFolder_(std::move(configFolder)) {}
+    QtSettingsStore();
+    explicit QtSettingsStore(QString configFolder);
+    ~QtSettingsStore() override;
 
     QString GetSetting(const QString& appName, const QString& section, const QString& key,
                        const QString& defaultValue = QString()) override;
@@ -27,5 +34,8 @@ class QtSettingsStore : public SettingsStore {
                      const QString& value) override;
 
   private:
+    QSettings& open(const QString& appName);
+
     QString configFolder_;
+    std::map<QString, std::unique_ptr<QSettings>> open_;
 };

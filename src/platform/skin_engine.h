@@ -1,17 +1,67 @@
 #pragma once
-// The skin engine of the main window: loads a skin from a file and draws a window with it.
+// The skin engine of the main window: loads a skin file, a Qt style sheet split into sections by
+// marker comments of ours, and draws a window with it.
+//
+// Sections, each opened by a comment that holds only its marker (text before the first marker
+// belongs to @window; a section with an unknown marker is skipped):
+//   @window         always drawn on the skinned window
+//   @controls       the window's controls, when setSkinControls(true)
+//   @tool-tips      the window's tool tips, when popup part kToolTips is set
+//   @menus          the window's pop-up menus (a text box's context menu), part kMenus
+//   @message-boxes  every message box of the program, when setSkinMessageBoxes(true)
+// The window's sections go to the window's style sheet, so they reach its children and its
+// parented pop-ups; the message boxes' go to the application's, because a box shown while no
+// window is active has no parent to inherit from.
 
+#include <QMap>
 #include <QString>
 
 class QWidget;
 
 class SkinEngine {
   public:
+    // Bits of the popup-part set: pop-ups of the window the skin also draws.
+    static constexpr qint32 kToolTips = 1;
+    static constexpr qint32 kMenus = 2;
+
     virtual ~SkinEngine() = default;
-    virtual void loadSkin(const QString& path, const QString& iniFileName) = 0;
-    virtual qint32 options() const = 0;
-    virtual void setOptions(qint32 options) = 0;
-    virtual void setStyleChildControls(bool on) = 0;
-    virtual void setStyleMessageBoxes(bool on) = 0;
-    virtual void applyToWindow(QWidget& window) = 0;
+    // Reads the skin; false when it cannot be read, and then nothing is drawn. Relative url()
+    // references resolve against resourceFolder, or the skin file's folder when it is empty.
+    virtual bool loadSkinFile(const QString& skinFile, const QString& resourceFolder) = 0;
+    virtual qint32 popupParts() const = 0;
+    virtual void setPopupParts(qint32 parts) = 0;
+    virtual void setSkinControls(bool on) = 0;
+    virtual void setSkinMessageBoxes(bool on) = 0;
+    // Draws the window with the loaded skin.
+    virtual void skinWindow(QWidget& window) = 0;
+};
+
+// A skin's sections by marker name, each the style sheet text it holds.
+using SkinSections = QMap<QString, QString>;
+SkinSections splitSkinSections(const QString& sheet);
+// Rewrites relative url() references to absolute paths under folder.
+QString resolveSkinUrls(const QString& sheet, const QString& folder);
+
+class QtSkinEngine : public SkinEngine {
+  public:
+    // Anything larger is not a skin; reading it whole would only stall start-up.
+    static constexpr qint64 kMaxSkinBytes = 1 << 20;
+
+    bool loadSkinFile(const QString& skinFile, const QString& resourceFolder) override;
+    qint32 popupParts() const override { return popupParts_; }
+    void setPopupParts(qint32 parts) override { popupParts_ = parts; }
+    void setSkinControls(bool on) override { skinControls_ = on; }
+    void setSkinMessageBoxes(bool on) override { skinMessageBoxes_ = on; }
+    void skinWindow(QWidget& window) override;
+
+    // The style sheets skinWindow gives the window and the application.
+    QString windowSheet() const;
+    QString messageBoxSheet() const;
+
+  private:
+    SkinSections sections_;
+    bool loaded_ = false;
+    qint32 popupParts_ = 0;
+    bool skinControls_ = false;
+    bool skinMessageBoxes_ = false;
 };

@@ -3,12 +3,14 @@
 #include "chart/chart_generation.h"
 #include "shell/error_report.h"
 #include "shell/event_hook.h"
+#include "shell/hover.h"
 #include "shell/main_window.h"
 #include "slices/list_file.h"
 #include "slices/manual_entry.h"
 #include "windows/form1.h"
 
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 
 namespace {
@@ -37,6 +39,14 @@ void onEnterKey(Form1& form, QLineEdit* box, const char* name, void (*handler)(F
     });
 }
 
+using MouseMoveHandlerOf = void (*)(Form1&, int, int, float, float);
+
+void onMove(Form1& form, QWidget& control, const char* name, MouseMoveHandlerOf handler) {
+    onMouseMove(control, [&form, name, handler](int button, int shift, float x, float y) {
+        safely(form, name, [&] { handler(form, button, shift, x, y); })();
+    });
+}
+
 }  // namespace
 
 void wireForm1(Form1& form) {
@@ -47,6 +57,19 @@ void wireForm1(Form1& form) {
     onClick(form, form.PushButton5, "PushButton5_Click", PushButton5_Click);
     onClick(form, form.PushButton6, "PushButton6_Click", PushButton6_Click);
     onClick(form, form.PushButton7, "PushButton7_Click", PushButton7_Click);
+
+    onMove(form, *form.PushButton1, "PushButton1_MouseMove", PushButton1_MouseMove);
+    onMove(form, *form.PushButton2, "PushButton2_MouseMove", PushButton2_MouseMove);
+    onMove(form, *form.PushButton3, "PushButton3_MouseMove", PushButton3_MouseMove);
+    onMove(form, *form.PushButton4, "PushButton4_MouseMove", PushButton4_MouseMove);
+    onMove(form, *form.PushButton5, "PushButton5_MouseMove", PushButton5_MouseMove);
+    onMove(form, *form.PushButton6, "PushButton6_MouseMove", PushButton6_MouseMove);
+    onMove(form, *form.PushButton7, "PushButton7_MouseMove", PushButton7_MouseMove);
+    onMove(form, form, "Form_MouseMove", Form_MouseMove);
+    // The list's rows and its column headers are both the list to the user.
+    onMove(form, *form.ListView1->viewport(), "ListView1_MouseMove", ListView1_MouseMove);
+    onMove(form, *form.ListView1->header()->viewport(), "ListView1_MouseMove", ListView1_MouseMove);
+    onMove(form, *form.Frame1, "Frame1_MouseMove", Frame1_MouseMove);
 
     onEnterKey(form, form.Text1, "Text1_KeyPress", Text1_KeyPress);
     onEnterKey(form, form.Text2, "Text2_KeyPress", Text2_KeyPress);

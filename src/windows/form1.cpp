@@ -80,6 +80,7 @@ Form1::Form1(Platform& platform_) : QWidget(nullptr), platform(platform_) {
         setTabOrder(tabOrder.at(i), tabOrder.at(i + 1));
 
     CommonDialog1 = platform.newCommonDialog(this);
+    if (platform.newSkinEngine) SkinFramework1 = platform.newSkinEngine();
 }
 
 Form1::~Form1() = default;

@@ -26,8 +26,19 @@ QPalette::ColorRole systemColorRole(quint32 colour);
 QColor resolveColor(quint32 colour, const QPalette& palette);
 
 // Sets the widget's BackColor (kept as the "BackColor" property) and paints its background so.
+// A system-colour reference is resolved again whenever the application palette changes.
 void setBackColor(QWidget& widget, quint32 colour);
 quint32 backColor(const QWidget& widget);
+
+// The kind of a window's control, as the look of the windows tells controls apart. It follows
+// the Qt class unless a window says otherwise (a picture box shown by a QLabel is no label).
+enum class ControlKind { Other, OptionButton, CheckBox, Frame, Label, PictureBox };
+ControlKind controlKind(const QWidget& control);
+void setControlKind(QWidget& control, ControlKind kind);
+// The window's controls in the window's control order: the order they were made in, a frame's
+// or picture box's own controls right after it. Parts that Qt builds inside a control (a
+// list's viewport, a chart's pieces) and windows owned by the window are no controls of it.
+QList<QWidget*> windowControls(QWidget& window);
 
 // The shared look of every push button: button font, button-text caption, white background.
 void styleButton(QPushButton& button);

@@ -51,4 +51,7 @@ FakePlatform::FakePlatform() {
         dialog->calls = &dialogCalls;
         return dialog;
     };
+    platform_.newSkinEngine = [this]() -> std::unique_ptr<SkinEngine> {
+        return std::make_unique<FakeSkinEngine>(skin);
+    };
 }

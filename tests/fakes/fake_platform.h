@@ -2,11 +2,13 @@
 // Test doubles of the adapters: they answer for the user by script, record what was shown, and
 // can be told to fail.
 
+#include "fakes/fake_skin_engine.h"
 #include "platform/application.h"
 #include "platform/common_dialog.h"
 #include "platform/message_box.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
+#include "fakes/qt_printers.h"
 
 #include <QMap>
 #include <QString>
@@ -78,6 +80,8 @@ class FakePlatform {
     // Answers for every common dialog the program creates, in the order they are shown.
     std::deque<FakeCommonDialog::Answer> dialogAnswers;
     QStringList dialogCalls;
+    // Shared by every skin engine the program creates.
+    FakeSkinEngine::Script skin;
 
   private:
     Platform platform_;

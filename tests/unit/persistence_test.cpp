@@ -1,0 +1,194 @@
+#include "fakes/form_fixture.h"
+#include "platform/failure.h"
+#include "platform/settings_store.h"
+#include "shell/main_window.h"
+#include "slices/persistence.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kApp = QStringLiteral("Brakenwel");
+const QString kSection = QStringLiteral("Quorvel Wedge Studio Deluxe");
+const QString kSep = QString::fromUtf16(kNameValueSeparator);
+const QString kEnd = QString::fromUtf16(kRowTerminator);
+
+// The main window over the real settings store in a folder of its own.
+class PersistenceTest : public Form1Test {
+protected:
+    void SetUp() override {
+        Form1Test::SetUp();
+        reopenStore();
+    }
+    // A new store object, as a new run of the program has.
+    void reopenStore() {
+        store = std::make_unique<QtSettingsStore>(folder.path());
+        fake.platform().settings = store.get();
+    }
+    QString file() const { return folder.filePath("Brakenwel.conf"); }
+    void closeAndReopen() {
+        int cancel = 0;
+        Form_QueryUnload(*form, cancel, 0);
+        reopenStore();
+        load();
+    }
+    QStringList roundTrip(const QList<QPair<QString, QString>>& list) {
+        QFile::remove(file());
+        reopenStore();
+        load();
+        for (const auto& [name, value] : list) addRow(name, value);
+        closeAndReopen();
+        return rows();
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<QtSettingsStore> store;
+};
+
+QStringList asRows(const QList<QPair<QString, QString>>& list) {
+    QStringList out;
+    for (const auto& [name, value] : list) out.append(name + u'=' + value);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(PersistenceTest, ListsOfEveryKindSurviveACloseAndAStart) {
+    const QList<QList<QPair<QString, QString>>> lists = {
+        {},
+        {{"A", "5"}, {"B", "7.5"}},
+        {{"", "3"}, {"name", ""}, {"", ""}},
+        {{"  blanks  ", " 7 "}, {"a,b,c", "1,000"}, {"\"quoted\" 'single'", "1e3"}},
+        {{u"Zürich ünïcödé 日本語 😀"_qs, u"٣"_qs}, {"tab\tand\\back", "x"}},
+        {{"line\nbreak", "carriage\rreturn"}, {"UK", "24"}, {"UK", "24"}},
+        {{"[Section]", "key=value"}, {"%20;#comment", "@Variant(x)"}},
+    };
+    for (const auto& list : lists) {
+        SCOPED_TRACE(asRows(list).join(u'|').toStdString());
+        fake.messages.shown.clear();
+        EXPECT_EQ(roundTrip(list), asRows(list));
+        EXPECT_TRUE(fake.messages.shown.empty());
+    }
+}
+
+TEST_F(PersistenceTest, LongListsAreStoredWholeAndInOrder) {
+    // Well past the 32,766 rows a 16-bit counter could hold.
+    load();
+    constexpr int kRows = 100000;
+    for (int i = 0; i < kRows; ++i) addRow(QStringLiteral("name%1").arg(i), QString::number(i % 977));
+    closeAndReopen();
+    ASSERT_EQ(form->ListView1->count(), kRows);
+    for (int i : {0, 1, 32765, 32766, 32767, 65535, kRows - 1}) {
+        EXPECT_EQ(form->ListView1->text(i + 1), QStringLiteral("name%1").arg(i));
+        EXPECT_EQ(form->ListView1->subItem(i + 1), QString::number(i % 977));
+    }
+}
+
+TEST_F(PersistenceTest, AHandWrittenStoreRestoresByTheSeparatorRules) {
+    struct Case {
+        const char* name;
+        QString data;
+        QStringList rows;
+        QList<int> reportLines;
+    };
+    const Case cases[] = {
+        {"missing", QString(), {}, {}},
+        {"empty", QStringLiteral(""), {}, {}},
+        {"no terminator at all", "A" + kSep + "5", {"A=5"}, {}},
+        {"adjacent terminators", "A" + kSep + "5" + kEnd + kEnd + "B" + kSep + "6" + kEnd,
+         {"A=5", "B=6"}, {}},
+        {"fields after the value are ignored", "A" + kSep + "5" + kSep + "x" + kEnd, {"A=5"}, {}},
+        {"a piece without separator", "lonely" + kEnd + "B" + kSep + "6" + kEnd,
+         {"lonely=", "B=6"}, {150}},
+        {"separators match case exactly", "A" + kSep.toLower() + "5" + kEnd,
+         {"A" + kSep.toLower() + "5="}, {150}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.messages.shown.clear();
+        QFile::remove(file());
+        reopenStore();
+        if (!c.data.isNull()) store->SaveSetting(kApp, kSection, "Data", c.data);
+        reopenStore();
+        load();
+        EXPECT_EQ(rows(), c.rows);
+        QList<int> lines;
+        for (const QString& report : reports())
+            lines.append(report.section(QStringLiteral("at line "), 1).section(QChar(u'\r'), 0, 0).toInt());
+        EXPECT_EQ(lines, c.reportLines);
+    }
+}
+
+TEST_F(PersistenceTest, ASeparatorInsideANameSplitsItAtTheNextStart) {
+    load();
+    addRow("a" + kEnd + "b", "1");
+    closeAndReopen();
+    EXPECT_EQ(rows(), QStringList({"a=", "b=1"}));
+    EXPECT_EQ(reports().size(), 1);
+}
+
+TEST_F(PersistenceTest, AFailedWriteLeavesTheStoredListIntact) {
+    store->SaveSetting(kApp, kSection, "Data", "old" + kSep + "1" + kEnd);
+    const QByteArray before = [&] {
+        QFile f(file());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    struct Case {
+        const char* name;
+        std::function<void()> breakStore;
+        std::function<void()> repair;
+    };
+    const Case cases[] = {
+        {"read-only file",
+         [&] { ::chmod(file().toLocal8Bit().constData(), 0444); },
+         [&] { ::chmod(file().toLocal8Bit().constData(), 0644); }},
+        {"read-only folder",
+         [&] { ::chmod(folder.path().toLocal8Bit().constData(), 0555); },
+         [&] { ::chmod(folder.path().toLocal8Bit().constData(), 0755); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (::geteuid() == 0) GTEST_SKIP() << "root writes through file modes; the folder case below covers root";
+        c.breakStore();
+        EXPECT_THROW(store->SaveSetting(kApp, kSection, "Data", "new"), Failure);
+        c.repair();
+        QFile f(file());
+        f.open(QIODevice::ReadOnly);
+        EXPECT_EQ(f.readAll(), before);
+    }
+}
+
+TEST_F(PersistenceTest, AFolderInPlaceOfTheStoreFailsTheWriteEvenForRoot) {
+    ASSERT_TRUE(QDir().mkpath(file()));
+    QFile inside(file() + "/keep");
+    ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
+    inside.write("kept");
+    inside.close();
+    load();
+    addRow("A", "5");
+    int cancel = 0;
+    Form_QueryUnload(*form, cancel, 0);
+    ASSERT_EQ(reports().size(), 1);
+    EXPECT_TRUE(reports().first().contains(u"Form_QueryUnload at line 108"));
+    EXPECT_TRUE(fake.application.ended);
+    EXPECT_TRUE(QFileInfo(file()).isDir());
+    EXPECT_TRUE(QFile::exists(file() + "/keep"));
+}
+
+TEST_F(PersistenceTest, TheStoreIsTheApplicationNameFileWithTheSectionAndKey) {
+    store->SaveSetting(kApp, kSection, "Data", "A" + kSep + "5" + kEnd);
+    QSettings settings(file(), QSettings::IniFormat);
+    EXPECT_EQ(settings.value(kSection + "/Data").toString(), "A" + kSep + "5" + kEnd);
+    EXPECT_EQ(store->GetSetting(kApp, kSection, "Missing", "default"), u"default");
+    EXPECT_EQ(store->GetSetting(kApp, "Other section", "Data"), u"");
+    store->SaveSetting(kApp, kSection, "Data", "");
+    EXPECT_TRUE(QSettings(file(), QSettings::IniFormat).contains(kSection + "/Data"));
+    EXPECT_EQ(store->GetSetting(kApp, kSection, "Data", "default"), u"");
+}
