@@ -67,11 +67,12 @@ class OpenFilesDialog : public QFileDialog {
     const QStringList& chosen() const { return chosen_; }
 
     void accept() override {
-        const QStringList files = selectedFiles();
+        QStringList files = namesInBox();
+        if (files.isEmpty()) files = selectedFiles();
         if (files.isEmpty()) return;
         if (files.size() == 1 && QFileInfo(files.first()).isDir()) {
             setDirectory(files.first());
-            if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->clear();
+            if (QLineEdit* box = nameBox()) box->clear();
             return;
         }
         chosen_ = files;
@@ -79,6 +80,33 @@ class OpenFilesDialog : public QFileDialog {
     }
 
   private:
+    QLineEdit* nameBox() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+
+    // The names in the file name box, typed or put there by the list's selection: one name, or
+    // several in double quotes, each taken from the shown folder. The box and not the list's
+    // selection decides, so a typed name of a missing file stays, and the order is as written.
+    QStringList namesInBox() const {
+        const QLineEdit* box = nameBox();
+        if (!box) return {};
+        const QString text = box->text();
+        QStringList names;
+        if (!text.contains(u'"')) {
+            if (!text.isEmpty()) names.append(text);
+        } else {
+            const QStringList parts = text.split(u'"');
+            for (qsizetype i = 1; i < parts.size(); i += 2)
+                if (!parts.at(i).isEmpty()) names.append(parts.at(i));
+        }
+        QStringList paths;
+        const QDir folder = directory();
+        for (QString name : names) {
+            if (name == u"~" || name.startsWith(QStringLiteral("~/")))
+                name = QDir::homePath() + name.mid(1);
+            paths.append(QDir::cleanPath(folder.absoluteFilePath(name)));
+        }
+        return paths;
+    }
+
     QStringList chosen_;
 };
 

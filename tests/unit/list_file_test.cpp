@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMouseEvent>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -230,7 +231,11 @@ TEST_F(ListFileTest, RemovalAndClearingWaitWhileFilesLoad) {
         selectRow(1);
         QTest::keyClick(form->ListView1, Qt::Key_Delete);
         QTest::keyClick(form->ListView1, Qt::Key_Delete, Qt::ShiftModifier);
-        QTest::mouseDClick(form->ListView1->viewport(), Qt::LeftButton);
+        // Only the double-click itself: a full press and release would leave the test
+        // framework's mouse state behind for later tests.
+        QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5),
+                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->ListView1->viewport(), &doubleClick);
         form->PushButton7->click();
         EXPECT_EQ(rows(), (QStringList{"kept=1", "a=1"}));
         // Adding is not held back.
