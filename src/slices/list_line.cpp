@@ -4,7 +4,6 @@
 #include "slices/number_text.h"
 
 #include <charconv>
-#include <cmath>
 #include <string>
 
 namespace {

@@ -97,29 +97,6 @@ TEST(AddListLine, ReadsValuesInTheGermanLocaleWithAPointFallback) {
                         });
 }
 
-TEST(AddListLine, KeepsNamesExactlyWithNulAndByteOrderMark) {
-    ListView list;
-    const char16_t withNul[] = u"a\0b,1";
-    AddListLine(QStringView(withNul, 5), list);
-    AddListLine(u"\uFEFFOrange,2", list);
-    ASSERT_EQ(list.count(), 2);
-    EXPECT_EQ(list.text(1), QString::fromUtf16(withNul, 3));
-    EXPECT_EQ(list.text(2), QChar(0xFEFF) + QStringLiteral("Orange"));
-}
-
-TEST(AddListLine, ValueTooLargeFailsAfterTheNameWasAppended) {
-    LocaleScope scope(kEnglish);
-    ListView list;
-    try {
-        AddListLine(u"Orange,1e400", list);
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_TRUE(failure.description().contains(u"1e400"))
-            << failure.description().toStdString();
-    }
-    EXPECT_EQ(rowsOf(list), QStringList{"Orange="});
-}
-
 TEST(ListValueText, LongFieldsAgreeWithQLocale) {
     // Fields past QLocale's share are read by our own scanner; on the shapes both read they must
     // give the same text, and where QLocale refuses the field reads in fixed notation.
