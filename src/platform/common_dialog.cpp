@@ -1,9 +1,11 @@
 #include "platform/common_dialog.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QLineEdit>
 
 QStringList qtNameFilters(const QString& windowsFilter) {
     const QStringList parts = windowsFilter.split(u'|');
@@ -22,25 +24,96 @@ QStringList qtNameFilters(const QString& windowsFilter) {
 
 QString joinOpenResult(const QStringList& paths) {
     if (paths.isEmpty()) return {};
-    if (paths.size() == 1) return paths.first();
-    // Several files always share the dialog's folder.
+    if (paths.size() == 1) return QDir::toNativeSeparators(paths.first());
+    // Names chosen in the list share the dialog's folder; typed ones may not, so the folder is
+    // the deepest one that holds them all and each name is its path from there.
+    const auto withSlash = [](const QString& folder) {
+        return folder.endsWith(u'/') ? folder : folder + u'/';
+    };
     QString folder = QFileInfo(paths.first()).absolutePath();
-    folder = QDir::toNativeSeparators(folder);
-    QString result = folder;
+    for (const QString& path : paths) {
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        while (!absolute.startsWith(withSlash(folder)) && !QDir(folder).isRoot())
+            folder = QFileInfo(folder).absolutePath();
+    }
+    const qsizetype nameStart = withSlash(folder).size();
+    QString result = QDir::toNativeSeparators(folder);
     for (const QString& path : paths) {
         result.append(QChar(0));
-        result.append(QFileInfo(path).fileName());
+        result.append(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath().mid(nameStart)));
     }
     return result;
 }
 
+namespace {
+
+// The widget dialog in "any file" mode, which takes a typed name whether or not it exists, with
+// the extended selection of the "existing files" mode, which alone would refuse missing names.
+// Nothing is checked on accepting: the caller decides what each chosen path is. A single folder
+// is entered, as the dialog always does.
+class OpenFilesDialog : public QFileDialog {
+  public:
+    OpenFilesDialog(QWidget* owner, const QString& title, bool multiple)
+        : QFileDialog(owner, title) {
+        setAcceptMode(QFileDialog::AcceptOpen);
+        setFileMode(QFileDialog::AnyFile);
+        setOption(QFileDialog::DontUseNativeDialog, true);
+        if (!multiple) return;
+        for (const char* view : {"listView", "treeView"})
+            if (auto* items = findChild<QAbstractItemView*>(QLatin1String(view)))
+                items->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    }
+
+    const QStringList& chosen() const { return chosen_; }
+
+    void accept() override {
+        QStringList files = namesInBox();
+        if (files.isEmpty()) files = selectedFiles();
+        if (files.isEmpty()) return;
+        if (files.size() == 1 && QFileInfo(files.first()).isDir()) {
+            setDirectory(files.first());
+            if (QLineEdit* box = nameBox()) box->clear();
+            return;
+        }
+        chosen_ = files;
+        QDialog::accept();
+    }
+
+  private:
+    QLineEdit* nameBox() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+
+    // The names in the file name box, typed or put there by the list's selection: one name, or
+    // several in double quotes, each taken from the shown folder. The box and not the list's
+    // selection decides, so a typed name of a missing file stays, and the order is as written.
+    QStringList namesInBox() const {
+        const QLineEdit* box = nameBox();
+        if (!box) return {};
+        const QString text = box->text();
+        QStringList names;
+        if (!text.contains(u'"')) {
+            if (!text.isEmpty()) names.append(text);
+        } else {
+            const QStringList parts = text.split(u'"');
+            for (qsizetype i = 1; i < parts.size(); i += 2)
+                if (!parts.at(i).isEmpty()) names.append(parts.at(i));
+        }
+        QStringList paths;
+        const QDir folder = directory();
+        for (QString name : names) {
+            if (name == u"~" || name.startsWith(QStringLiteral("~/")))
+                name = QDir::homePath() + name.mid(1);
+            paths.append(QDir::cleanPath(folder.absoluteFilePath(name)));
+        }
+        return paths;
+    }
+
+    QStringList chosen_;
+};
+
+}  // namespace
+
 void QtCommonDialog::ShowOpen() {
-    QFileDialog dialog(owner_, DialogTitle);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // Without a must-exist check a typed name of a missing file is returned like any other.
-    dialog.setFileMode((Flags & kOfnAllowMultiSelect) ? QFileDialog::ExistingFiles
-                                                      : QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    OpenFilesDialog dialog(owner_, DialogTitle, Flags & kOfnAllowMultiSelect);
     const QStringList filters = qtNameFilters(Filter);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     if (!FileName.isEmpty()) dialog.selectFile(FileName);
@@ -48,9 +121,7 @@ void QtCommonDialog::ShowOpen() {
         FileName.clear();
         return;
     }
-    QStringList chosen = dialog.selectedFiles();
-    for (QString& path : chosen) path = QDir::toNativeSeparators(path);
-    FileName = joinOpenResult(chosen);
+    FileName = joinOpenResult(dialog.chosen());
 }
 
 void QtCommonDialog::ShowSave() {

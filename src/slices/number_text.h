@@ -21,6 +21,9 @@ class LocaleNumbers {
     // At most 15 significant digits, the locale's decimal separator, no grouping, no trailing
     // zeros, exponent form ("1E+15", "1E-05") below 1e-4 and from 1e15; negative zero is "0".
     QString format(double value) const;
+    // The same text written into out, which holds kFormatCapacity characters; its length.
+    static constexpr qsizetype kFormatCapacity = 64;
+    qsizetype formatTo(double value, char16_t* out) const;
 
     const QLocale& locale() const { return locale_; }
 
@@ -32,6 +35,8 @@ class LocaleNumbers {
     QChar minus_;
     QChar plus_;
     bool singleCharSeparators_;
+    QString decimalText_;
+    QString negativeText_;
 };
 
 // The LocaleNumbers of the current default locale, rebuilt when the default changes.

@@ -1,16 +1,16 @@
+#include "slices/persistence.h"
 #include "fakes/form_fixture.h"
 #include "platform/failure.h"
 #include "platform/settings_store.h"
 #include "shell/main_window.h"
-#include "slices/persistence.h"
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,7 +21,7 @@ const QString kEnd = QString::fromUtf16(kRowTerminator);
 
 // The main window over the real settings store in a folder of its own.
 class PersistenceTest : public Form1Test {
-protected:
+  protected:
     void SetUp() override {
         Form1Test::SetUp();
         reopenStore();
@@ -81,7 +81,8 @@ TEST_F(PersistenceTest, LongListsAreStoredWholeAndInOrder) {
     // Well past the 32,766 rows a 16-bit counter could hold.
     load();
     constexpr int kRows = 100000;
-    for (int i = 0; i < kRows; ++i) addRow(QStringLiteral("name%1").arg(i), QString::number(i % 977));
+    for (int i = 0; i < kRows; ++i)
+        addRow(QStringLiteral("name%1").arg(i), QString::number(i % 977));
     closeAndReopen();
     ASSERT_EQ(form->ListView1->count(), kRows);
     for (int i : {0, 1, 32765, 32766, 32767, 65535, kRows - 1}) {
@@ -101,13 +102,19 @@ TEST_F(PersistenceTest, AHandWrittenStoreRestoresByTheSeparatorRules) {
         {"missing", QString(), {}, {}},
         {"empty", QStringLiteral(""), {}, {}},
         {"no terminator at all", "A" + kSep + "5", {"A=5"}, {}},
-        {"adjacent terminators", "A" + kSep + "5" + kEnd + kEnd + "B" + kSep + "6" + kEnd,
-         {"A=5", "B=6"}, {}},
+        {"adjacent terminators",
+         "A" + kSep + "5" + kEnd + kEnd + "B" + kSep + "6" + kEnd,
+         {"A=5", "B=6"},
+         {}},
         {"fields after the value are ignored", "A" + kSep + "5" + kSep + "x" + kEnd, {"A=5"}, {}},
-        {"a piece without separator", "lonely" + kEnd + "B" + kSep + "6" + kEnd,
-         {"lonely=", "B=6"}, {150}},
-        {"separators match case exactly", "A" + kSep.toLower() + "5" + kEnd,
-         {"A" + kSep.toLower() + "5="}, {150}},
+        {"a piece without separator",
+         "lonely" + kEnd + "B" + kSep + "6" + kEnd,
+         {"lonely=", "B=6"},
+         {150}},
+        {"separators match case exactly",
+         "A" + kSep.toLower() + "5" + kEnd,
+         {"A" + kSep.toLower() + "5="},
+         {150}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -120,7 +127,8 @@ TEST_F(PersistenceTest, AHandWrittenStoreRestoresByTheSeparatorRules) {
         EXPECT_EQ(rows(), c.rows);
         QList<int> lines;
         for (const QString& report : reports())
-            lines.append(report.section(QStringLiteral("at line "), 1).section(QChar(u'\r'), 0, 0).toInt());
+            lines.append(
+                report.section(QStringLiteral("at line "), 1).section(QChar(u'\r'), 0, 0).toInt());
         EXPECT_EQ(lines, c.reportLines);
     }
 }
@@ -146,16 +154,15 @@ TEST_F(PersistenceTest, AFailedWriteLeavesTheStoredListIntact) {
         std::function<void()> repair;
     };
     const Case cases[] = {
-        {"read-only file",
-         [&] { ::chmod(file().toLocal8Bit().constData(), 0444); },
+        {"read-only file", [&] { ::chmod(file().toLocal8Bit().constData(), 0444); },
          [&] { ::chmod(file().toLocal8Bit().constData(), 0644); }},
-        {"read-only folder",
-         [&] { ::chmod(folder.path().toLocal8Bit().constData(), 0555); },
+        {"read-only folder", [&] { ::chmod(folder.path().toLocal8Bit().constData(), 0555); },
          [&] { ::chmod(folder.path().toLocal8Bit().constData(), 0755); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (::geteuid() == 0) GTEST_SKIP() << "root writes through file modes; the folder case below covers root";
+        if (::geteuid() == 0)
+            GTEST_SKIP() << "root writes through file modes; the folder case below covers root";
         c.breakStore();
         EXPECT_THROW(store->SaveSetting(kApp, kSection, "Data", "new"), Failure);
         c.repair();
@@ -186,6 +193,13 @@ TEST_F(PersistenceTest, TheStoreIsTheApplicationNameFileWithTheSectionAndKey) {
     store->SaveSetting(kApp, kSection, "Data", "A" + kSep + "5" + kEnd);
     QSettings settings(file(), QSettings::IniFormat);
     EXPECT_EQ(settings.value(kSection + "/Data").toString(), "A" + kSep + "5" + kEnd);
+    // A value written as plain text, as by hand, reads back as well.
+    {
+        QSettings byHand(file(), QSettings::IniFormat);
+        byHand.setValue(kSection + "/Data", u"Zürich"_qs + kSep + "5" + kEnd);
+    }
+    reopenStore();
+    EXPECT_EQ(store->GetSetting(kApp, kSection, "Data"), u"Zürich"_qs + kSep + "5" + kEnd);
     EXPECT_EQ(store->GetSetting(kApp, kSection, "Missing", "default"), u"default");
     EXPECT_EQ(store->GetSetting(kApp, "Other section", "Data"), u"");
     store->SaveSetting(kApp, kSection, "Data", "");

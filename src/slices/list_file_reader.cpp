@@ -1,0 +1,196 @@
+#include "slices/list_file_reader.h"
+
+#include "platform/failure.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_UNIX
+QString kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return QStringLiteral("a folder");
+    if (S_ISFIFO(mode)) return QStringLiteral("a named pipe");
+    if (S_ISSOCK(mode)) return QStringLiteral("a socket");
+    if (S_ISCHR(mode)) return QStringLiteral("a character device");
+    if (S_ISBLK(mode)) return QStringLiteral("a block device");
+    return QStringLiteral("not a regular file");
+}
+
+Failure notRegular(const QString& path, mode_t mode) {
+    return Failure(QStringLiteral("%1 cannot be read as a list file: it is %2.")
+                       .arg(QDir::toNativeSeparators(path), kindOf(mode)));
+}
+
+Failure systemFailure(const QString& what, const QString& path, int error) {
+    return Failure(QStringLiteral("%1 %2: %3")
+                       .arg(what, QDir::toNativeSeparators(path),
+                            QString::fromLocal8Bit(std::strerror(error))));
+}
+#endif
+
+// Splits decoded text into lines at CR LF, CR and LF, across chunk ends; a line that spans
+// chunks is gathered in pending_, one that does not is passed straight from the chunk.
+class LineSplitter {
+  public:
+    explicit LineSplitter(const std::function<void(QStringView)>& onLine) : onLine_(onLine) {}
+
+    void feed(QStringView text) {
+        qsizetype start = 0;
+        if (afterCr_ && !text.isEmpty()) {
+            if (text[0] == u'\n') start = 1;
+            afterCr_ = false;
+        }
+        const QChar* data = text.data();
+        const qsizetype size = text.size();
+        for (qsizetype i = start; i < size; ++i) {
+            const char16_t c = data[i].unicode();
+            if (c != u'\n' && c != u'\r') continue;
+            emit(text.mid(start, i - start));
+            if (c == u'\r') {
+                if (i + 1 < size) {
+                    if (data[i + 1] == u'\n') ++i;
+                } else {
+                    afterCr_ = true;
+                }
+            }
+            start = i + 1;
+        }
+        if (start < size) {
+            pending_.append(text.mid(start));
+            hasPending_ = true;
+        }
+    }
+
+    // The last line needs no line end.
+    void finish() {
+        if (hasPending_) emit(QStringView());
+    }
+
+  private:
+    void emit(QStringView tail) {
+        if (!hasPending_) {
+            onLine_(tail);
+            return;
+        }
+        pending_.append(tail);
+        hasPending_ = false;
+        onLine_(pending_);
+        pending_.clear();  // keeps its capacity for the next long line
+    }
+
+    const std::function<void(QStringView)>& onLine_;
+    QString pending_;
+    bool hasPending_ = false;
+    bool afterCr_ = false;
+};
+
+}  // namespace
+
+qsizetype characterBoundary(QByteArrayView bytes) {
+#ifdef Q_OS_WIN
+    // A byte below 0x40 is a character of its own in every ANSI code page, double-byte ones
+    // included (their trail bytes start at 0x40).
+    for (qsizetype i = bytes.size(); i > 0; --i)
+        if (uchar(bytes[i - 1]) < 0x40) return i;
+    return 0;
+#else
+    // The system encoding is UTF-8: cut before a lead byte whose sequence is not complete yet.
+    const qsizetype size = bytes.size();
+    qsizetype i = size;
+    int continuation = 0;
+    while (i > 0 && continuation < 4 && (uchar(bytes[i - 1]) & 0xC0) == 0x80) {
+        --i;
+        ++continuation;
+    }
+    if (i == 0) return size;
+    const uchar lead = uchar(bytes[i - 1]);
+    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return continuation + 1 >= length ? size : i - 1;
+#endif
+}
+
+ListFileReader::ListFileReader(const QString& path, qsizetype chunkBytes)
+    : path_(path), chunkBytes_(qMax<qsizetype>(chunkBytes, 16)) {
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(path);
+    struct stat before;
+    if (::stat(native.constData(), &before) == 0 && !S_ISREG(before.st_mode))
+        throw notRegular(path, before.st_mode);
+    // Non-blocking, so that a pipe or device put in the file's place after the check above
+    // cannot make the open wait; the handle's own type is what decides.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) throw systemFailure(QStringLiteral("Cannot open"), path, errno);
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw systemFailure(QStringLiteral("Cannot read"), path, error);
+    }
+    if (!S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        throw notRegular(path, opened.st_mode);
+    }
+    if (!file_.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw Failure(QStringLiteral("Cannot open %1: %2")
+                          .arg(QDir::toNativeSeparators(path), file_.errorString()));
+    }
+    if (opened.st_size > 0) sizeAtOpen_ = opened.st_size;
+#else
+    const QFileInfo info(path);
+    if (!info.isFile())
+        throw Failure(QStringLiteral("%1 cannot be read as a list file: it is not a regular file.")
+                          .arg(QDir::toNativeSeparators(path)));
+    file_.setFileName(path);
+    if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw Failure(QStringLiteral("Cannot open %1: %2")
+                          .arg(QDir::toNativeSeparators(path), file_.errorString()));
+    if (file_.size() > 0) sizeAtOpen_ = file_.size();
+#endif
+}
+
+void ListFileReader::readLines(const std::function<void(QStringView line)>& onLine) {
+    // Each chunk is decoded on its own, cut where no character is split: Qt 6.4's stateful UTF-8
+    // decoder loses the byte that follows a bad sequence cut at a call boundary, which could
+    // join two lines.
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless |
+                                                         QStringConverter::Flag::ConvertInitialBom);
+    LineSplitter lines(onLine);
+    QByteArray bytes;  // a character cut off at the last chunk's end, then the new chunk
+    QString text;
+    auto decode = [&](QByteArrayView part) {
+        text.resize(decoder.requiredSpace(part.size()));
+        const QChar* end = decoder.appendToBuffer(text.data(), part);
+        text.resize(end - text.constData());
+        lines.feed(text);
+    };
+    qint64 left = sizeAtOpen_;
+    while (left != 0) {
+        const qsizetype want = left < 0 ? chunkBytes_ : qsizetype(qMin<qint64>(left, chunkBytes_));
+        const qsizetype kept = bytes.size();
+        bytes.resize(kept + want);
+        const qint64 got = file_.read(bytes.data() + kept, want);
+        if (got < 0)
+            throw Failure(QStringLiteral("Cannot read %1: %2")
+                              .arg(QDir::toNativeSeparators(path_), file_.errorString()));
+        bytes.resize(kept + qsizetype(got));
+        if (got == 0) break;
+        if (left > 0) left -= got;
+        const qsizetype cut = characterBoundary(bytes);
+        decode(QByteArrayView(bytes.constData(), cut));
+        bytes.remove(0, cut);
+    }
+    decode(bytes);
+    lines.finish();
+}

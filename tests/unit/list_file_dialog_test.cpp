@@ -1,0 +1,50 @@
+#include "fakes/form_fixture.h"
+#include "platform/common_dialog.h"
+#include "slices/list_file.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+TEST(JoinOpenResult, GivesOnePathOrTheFolderThenEachName) {
+    struct Case {
+        const char* what;
+        QStringList paths;
+        QStringList parts;  // the result split at NUL
+    };
+    const Case cases[] = {
+        {"cancelled", {}, {""}},
+        {"one file", {"/a/b/c.txt"}, {"/a/b/c.txt"}},
+        {"one folder", {"/a/b/c.txt", "/a/b/d.txt"}, {"/a/b", "c.txt", "d.txt"}},
+        {"typed from two folders", {"/a/b/c.txt", "/a/e/d.txt"}, {"/a", "b/c.txt", "e/d.txt"}},
+        {"the root", {"/c.txt", "/d.txt"}, {"/", "c.txt", "d.txt"}},
+        {"a name that only starts alike", {"/ab/c.txt", "/a/d.txt"}, {"/", "ab/c.txt", "a/d.txt"}},
+        {"a missing name keeps its place",
+         {"/a/x.txt", "/a/missing.txt"},
+         {"/a", "x.txt", "missing.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(joinOpenResult(c.paths).split(QChar(0)), c.parts);
+    }
+}
+
+class ListFileDialogTest : public Form1Test {};
+
+TEST_F(ListFileDialogTest, NamesFromTwoFoldersLoadThroughTheJoinedResult) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("one") && QDir(dir.path()).mkpath("two"));
+    for (const char* name : {"one/a.txt", "two/b.txt"}) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(name).mid(4, 1) + ",1\n");
+    }
+    load();
+    const QString result = joinOpenResult({dir.filePath("two/b.txt"), dir.filePath("one/a.txt")});
+    fake.dialogAnswers.push_back([result](CommonDialog& d) { d.FileName = result; });
+    PushButton3_Click(*form);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rows(), (QStringList{"b=1", "a=1"}));
+    EXPECT_TRUE(fake.messages.shown.empty());
+}
