@@ -4,6 +4,7 @@
 #include "chart/jpeg_export.h"
 #include "shell/error_report.h"
 #include "shell/event_hook.h"
+#include "shell/hover.h"
 #include "windows/form2.h"
 
 namespace {
@@ -16,11 +17,24 @@ void onClick(Form2& form, PushButton* button, const char* name, void (*handler)(
     });
 }
 
+using MouseMoveHandlerOf = void (*)(Form2&, int, int, float, float);
+
+void onMove(Form2& form, QWidget& control, const char* name, MouseMoveHandlerOf handler) {
+    onMouseMove(control, [&form, name, handler](int button, int shift, float x, float y) {
+        unguarded(*form.platform.messages, kForm, QLatin1String(name),
+                  [&] { handler(form, button, shift, x, y); });
+    });
+}
+
 }  // namespace
 
 void wireForm2(Form2& form) {
     onClick(form, form.PushButton5, "PushButton5_Click", PushButton5_Click);
     onClick(form, form.PushButton1, "PushButton1_Click", PushButton1_Click);
+
+    onMove(form, *form.PushButton5, "PushButton5_MouseMove", PushButton5_MouseMove);
+    onMove(form, *form.PushButton1, "PushButton1_MouseMove", PushButton1_MouseMove);
+    onMove(form, form, "Form_MouseMove", Form_MouseMove);
 
     // The first display brings a resize too; restoring from minimized changes only the state.
     for (QEvent::Type type : {QEvent::Resize, QEvent::WindowStateChange}) {

@@ -3,6 +3,7 @@
 #include "shell/event_hook.h"
 #include "shell/pointer.h"
 #include "windows/form1.h"
+#include "windows/form2.h"
 #include "windows/twips.h"
 
 #include <QMouseEvent>
@@ -19,8 +20,14 @@ int buttonBits(Qt::MouseButtons buttons) {
            (buttons & Qt::MiddleButton ? 4 : 0);
 }
 
-void overButton(Form1& form) { selectHandPointer(form, form.pointer); }
-void overBackground(Form1& form) { restoreOrdinaryPointer(form, form.pointer); }
+template <class Form>
+void overButton(Form& form) {
+    selectHandPointer(form, form.pointer);
+}
+template <class Form>
+void overBackground(Form& form) {
+    restoreOrdinaryPointer(form, form.pointer);
+}
 
 }  // namespace
 
@@ -57,3 +64,7 @@ void PushButton7_MouseMove(Form1& form, int, int, float, float) { overButton(for
 void Form_MouseMove(Form1& form, int, int, float, float) { overBackground(form); }
 void ListView1_MouseMove(Form1& form, int, int, float, float) { overBackground(form); }
 void Frame1_MouseMove(Form1& form, int, int, float, float) { overBackground(form); }
+
+void PushButton1_MouseMove(Form2& form, int, int, float, float) { overButton(form); }
+void PushButton5_MouseMove(Form2& form, int, int, float, float) { overButton(form); }
+void Form_MouseMove(Form2& form, int, int, float, float) { overBackground(form); }

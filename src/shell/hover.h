@@ -9,6 +9,7 @@
 #include <functional>
 
 class Form1;
+class Form2;
 class QWidget;
 
 // 99 unless the window is busy (11).
@@ -32,3 +33,7 @@ void PushButton7_MouseMove(Form1& form, int Button, int Shift, float X, float Y)
 void Form_MouseMove(Form1& form, int Button, int Shift, float X, float Y);
 void ListView1_MouseMove(Form1& form, int Button, int Shift, float X, float Y);
 void Frame1_MouseMove(Form1& form, int Button, int Shift, float X, float Y);
+
+void PushButton1_MouseMove(Form2& form, int Button, int Shift, float X, float Y);
+void PushButton5_MouseMove(Form2& form, int Button, int Shift, float X, float Y);
+void Form_MouseMove(Form2& form, int Button, int Shift, float X, float Y);
