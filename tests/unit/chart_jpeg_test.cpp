@@ -90,6 +90,18 @@ TEST_F(JpegExportTest, CancelSavesNothingAndSaysNothing) {
     EXPECT_EQ(filesInTemp(), QStringList("first.jpg"));
 }
 
+TEST_F(JpegExportTest, ADialogThatFailsToShowLeavesNoEarlierNameToSaveOver) {
+    save(tempPath("first.jpg"));
+    const QByteArray first = contents(tempPath("first.jpg"));
+    ASSERT_FALSE(first.isEmpty());
+    form->MSChart1->setWidthTwips(3000);
+    fake.dialogAnswers.push_back(
+        [](CommonDialog&) { throw Failure(QStringLiteral("The dialog cannot be shown.")); });
+    PushButton5_Click(*form);
+    EXPECT_EQ(reportLines(fake.messages), std::vector<int>({108}));
+    EXPECT_EQ(contents(tempPath("first.jpg")), first) << "the earlier file was saved over";
+}
+
 TEST_F(JpegExportTest, AnExistingFileIsReplacedWithoutAQuestion) {
     const QString path = tempPath("old.jpg");
     {
