@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Takes the README's screenshot of the main window: the real program under its own Xvfb, with the
-# five sample rows in a throw-away settings folder.
-# Usage: tools/screenshot.sh [build-dir] [output.png]
+# Takes the README's screenshots of the main window and the chart window: the real program under
+# its own Xvfb, with the five sample rows in a throw-away settings folder.
+# Usage: tools/screenshot.sh [build-dir] [docs-dir]
 set -euo pipefail
 build=${1:-build}
-out=${2:-docs/main-window.png}
+docs=${2:-docs}
 program="$build/quorvel-wedge-studio"
 [ -x "$program" ] || { echo "no program at $program; run 'make build' first" >&2; exit 1; }
 
@@ -33,6 +33,14 @@ HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/run" LC_ALL=C
 program_pid=$!
 window=$(xdotool search --sync --onlyvisible --name '^Quorvel Wedge Studio Deluxe$' | head -n 1)
 sleep 1
-mkdir -p "$(dirname "$out")"
-import -window "$window" "$out"
-echo "wrote $out"
+mkdir -p "$docs"
+import -window "$window" "$docs/main-window.png"
+echo "wrote $docs/main-window.png"
+# "Start Generating Chart": left 120, top 6300, 7800 x 405 twips.
+xdotool mousemove --window "$window" 268 434 click 1
+sleep 1
+chart=$(xdotool search --sync --onlyvisible --name '^Quorvel Wedge Studio Deluxe$' | grep -vx "$window" | head -n 1)
+sleep 1
+import -window "$chart" "$docs/chart-window.png"
+echo "wrote $docs/chart-window.png"
+xdotool key Escape 2>/dev/null || true
