@@ -24,8 +24,8 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
