@@ -1,15 +1,21 @@
 # Set-up, build and run. Every target installs the Debian packages it needs when they are missing.
 BUILD_DIR ?= build
+# The same tests again with AddressSanitizer and UndefinedBehaviorSanitizer; with clang, also the
+# libFuzzer targets.
+ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 
 PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6printsupport6 \
 	libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev \
 	xvfb xauth xdotool x11-utils fonts-liberation fonts-dejavu-core clang-format \
-	cups printer-driver-cups-pdf imagemagick poppler-utils xclip
+	cups printer-driver-cups-pdf imagemagick poppler-utils \
+	clang libclang-rt-14-dev libxfixes-dev desktop-file-utils xclip
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test bench format clean
+.PHONY: all deps build asan run test fuzz bench install format clean
 
 all: build
 
@@ -29,11 +35,37 @@ $(BUILD_DIR)/CMakeCache.txt: | deps
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+$(ASAN_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQWS_SANITIZE=ON \
+		-DQWS_BENCHMARKS=OFF -DCMAKE_CXX_COMPILER=$$(command -v clang++ || command -v g++)
+
+asan: deps $(ASAN_DIR)/CMakeCache.txt
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+
 run: build
 	$(BUILD_DIR)/quorvel-wedge-studio
 
-test: build
+test: build asan
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+	cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# Each fuzz target for FUZZ_SECONDS from its seeds; what it finds stays in $(ASAN_DIR)/fuzz/.
+fuzz: asan
+	@mkdir -p $(ASAN_DIR)/fuzz/artifacts
+	@for f in $(ASAN_DIR)/fuzz/*_fuzz; do \
+		name=$$(basename $$f _fuzz); log=$(ASAN_DIR)/fuzz/$$name.log; \
+		mkdir -p $(ASAN_DIR)/fuzz/work/$$name; \
+		dict=; [ -f fuzz/$$name.dict ] && dict=-dict=fuzz/$$name.dict; \
+		echo "== $$name, $(FUZZ_SECONDS) s (log: $$log)"; \
+		$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+			-artifact_prefix=$(ASAN_DIR)/fuzz/artifacts/$$name- $$dict \
+			$(ASAN_DIR)/fuzz/work/$$name fuzz/corpus/$$name > $$log 2>&1; rc=$$?; \
+		grep -E '^stat::(number_of_executed_units|average_exec_per_sec)|^replayed' $$log; \
+		[ $$rc = 0 ] || { tail -n 60 $$log; exit $$rc; }; \
+	done
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 bench: build
 	@for b in $(BUILD_DIR)/*_bench; do echo "== $$b"; $$b || exit 1; done
@@ -42,4 +74,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR)

@@ -10,5 +10,7 @@ class PushButton : public QPushButton {
         : QPushButton(caption, parent) {
         // Mouse-move events arrive without a pressed button too, for the hover pointer.
         setMouseTracking(true);
+        // Enter presses a focused button as Space does; outside a dialog Qt leaves that off.
+        setAutoDefault(true);
     }
 };

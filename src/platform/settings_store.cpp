@@ -1,9 +1,11 @@
 #include "platform/settings_store.h"
 
 #include "platform/failure.h"
+#include "platform/settings_write_guard.h"
 
 #include <QFileInfo>
 #include <QSettings>
+#include <QStorageInfo>
 #include <memory>
 
 namespace {
@@ -13,6 +15,33 @@ std::unique_ptr<QSettings> openSettings(const QString& folder, const QString& ap
         return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, appName);
     return std::make_unique<QSettings>(folder + u'/' + appName + QStringLiteral(".conf"),
                                        QSettings::IniFormat);
+}
+
+// Why the file cannot be written, as far as the file system tells; empty when it does not.
+QString whyNotWritable(const QString& path, qint64 bytesNeeded) {
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (file.isDir()) return QStringLiteral("a folder of that name is in its place");
+    if (file.exists() && !file.isWritable()) return QStringLiteral("the file is read-only");
+    if (!folder.isDir()) return QStringLiteral("its folder does not exist");
+    if (!folder.isWritable()) return QStringLiteral("its folder is read-only");
+    const QStorageInfo storage(folder.absoluteFilePath());
+    if (storage.isValid() && storage.isReadOnly())
+        return QStringLiteral("its file system is read-only");
+    if (storage.isValid() && storage.bytesAvailable() < bytesNeeded)
+        return QStringLiteral("the disk is full");
+    return QString();
+}
+
+Failure cannotWrite(const QSettings& settings, qint64 bytesNeeded,
+                    const QString& otherwise = QString()) {
+    QString why = whyNotWritable(settings.fileName(), bytesNeeded);
+    if (why.isEmpty()) why = otherwise;
+    if (why.isEmpty())
+        return Failure(
+            QStringLiteral("The settings file %1 cannot be written.").arg(settings.fileName()));
+    return Failure(QStringLiteral("The settings file %1 cannot be written: %2.")
+                       .arg(settings.fileName(), why));
 }
 
 }  // namespace
@@ -41,9 +70,10 @@ QString QtSettingsStore::GetSetting(const QString& appName, const QString& secti
 void QtSettingsStore::SaveSetting(const QString& appName, const QString& section,
                                   const QString& key, const QString& value) {
     QSettings* settings = &open(appName);
-    if (!settings->isWritable())
-        throw Failure(
-            QStringLiteral("The settings file %1 cannot be written.").arg(settings->fileName()));
+    // The whole file is written again, and the value is most of it.
+    const qint64 bytesNeeded = value.size() + key.size() + section.size();
+    if (!settings->isWritable()) throw cannotWrite(*settings, bytesNeeded);
+    SettingsWriteGuard guard(settings->fileName());
     settings->beginGroup(section);
     // As UTF-8 bytes, because QSettings escapes a byte array's characters about a third faster
     // than a string's, which is most of the close time of a long list.
@@ -52,10 +82,17 @@ void QtSettingsStore::SaveSetting(const QString& appName, const QString& section
     settings->sync();
     switch (settings->status()) {
         case QSettings::NoError:
+            if (!guard.holds(settings->format(), section, key, value)) {
+                guard.restore();
+                const Failure failure = cannotWrite(
+                    *settings, bytesNeeded, QStringLiteral("it could not be written whole"));
+                // What this object holds is no longer what the file holds.
+                open_.erase(appName);
+                throw failure;
+            }
             return;
         case QSettings::AccessError:
-            throw Failure(QStringLiteral("The settings file %1 cannot be written.")
-                              .arg(settings->fileName()));
+            throw cannotWrite(*settings, bytesNeeded);
         case QSettings::FormatError:
             throw Failure(QStringLiteral("The settings file %1 is damaged and was not replaced.")
                               .arg(settings->fileName()));

@@ -63,20 +63,38 @@ SkinSections splitSkinSections(const QString& sheet) {
     return sections;
 }
 
+namespace {
+
+// A quoted CSS string holds backslash escapes; the path is what they stand for.
+QString unescapeCss(const QString& quoted) {
+    QString out;
+    for (qsizetype i = 0; i < quoted.size(); ++i) {
+        if (quoted.at(i) == u'\\' && i + 1 < quoted.size()) ++i;
+        out.append(quoted.at(i));
+    }
+    return out;
+}
+
+QString escapeCss(QString path) {
+    return path.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+}
+
+}  // namespace
+
 QString resolveSkinUrls(const QString& sheet, const QString& folder) {
-    static const QRegularExpression url(
-        QStringLiteral("url\\(\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\"')\\s]*))\\s*\\)"));
+    static const QRegularExpression url(QStringLiteral(
+        "url\\(\\s*(?:\"((?:[^\"\\\\]|\\\\.)*)\"|'((?:[^'\\\\]|\\\\.)*)'|([^\"')\\s]*))\\s*\\)"));
     const QDir base(folder);
     QString out;
     qsizetype copied = 0;
     for (const QRegularExpressionMatch& match : url.globalMatch(sheet)) {
-        QString path = match.captured(1) + match.captured(2) + match.captured(3);
+        QString path = match.hasCaptured(3) ? match.captured(3)
+                                            : unescapeCss(match.captured(1) + match.captured(2));
         // Qt resource paths and absolute ones already say where they are.
         if (path.isEmpty() || path.startsWith(u':') || QDir::isAbsolutePath(path)) continue;
         path = QDir::cleanPath(base.absoluteFilePath(path));
         out += QStringView(sheet).mid(copied, match.capturedStart() - copied);
-        out += QStringLiteral("url(\"") + QString(path).replace(u'"', QStringLiteral("\\\"")) +
-               QStringLiteral("\")");
+        out += QStringLiteral("url(\"") + escapeCss(path) + QStringLiteral("\")");
         copied = match.capturedEnd();
     }
     out += QStringView(sheet).mid(copied);
@@ -90,7 +108,8 @@ bool QtSkinEngine::loadSkinFile(const QString& skinFile, const QString& resource
     if (!info.isFile()) return false;
     QFile file(skinFile);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = file.read(kMaxSkinBytes + 1);
+    if (file.size() > kMaxSkinBytes) return false;
+    const QByteArray bytes = file.read(qBound<qint64>(0, file.size(), kMaxSkinBytes + 1));
     if (bytes.size() > kMaxSkinBytes || bytes.contains('\0')) return false;
     QStringDecoder decode(QStringConverter::System);
     const QString sheet = decode(bytes);

@@ -29,8 +29,10 @@ QCursor loadCursorFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(
             QStringLiteral("Cannot open the cursor file %1: %2").arg(path, file.errorString()));
-    // A cursor file is small; anything much larger is not one.
-    const QByteArray bytes = file.read(1 << 20);
+    // A cursor file is small; anything much larger is not one. Reading no more than the file
+    // holds spares a megabyte buffer per load.
+    constexpr qint64 kMaxCursorBytes = 1 << 20;
+    const QByteArray bytes = file.read(qBound<qint64>(0, file.size(), kMaxCursorBytes));
     // ICONDIR: reserved 0, type 2 (cursor), count >= 1; the first entry holds the hot spot.
     if (bytes.size() < 22 || qFromLittleEndian<quint16>(bytes.constData()) != 0 ||
         qFromLittleEndian<quint16>(bytes.constData() + 2) != 2 ||

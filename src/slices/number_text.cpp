@@ -7,8 +7,6 @@
 
 namespace {
 
-QChar singleChar(const QString& s, QChar fallback) { return s.size() == 1 ? s.at(0) : fallback; }
-
 bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 QStringView trimBlanks(QStringView text) {
@@ -23,18 +21,13 @@ QStringView trimBlanks(QStringView text) {
 
 LocaleNumbers::LocaleNumbers(const QLocale& locale)
     : locale_(locale),
-      decimal_(singleChar(locale.decimalPoint(), u'\0')),
-      minus_(singleChar(locale.negativeSign(), u'\0')),
-      plus_(singleChar(locale.positiveSign(), u'\0')),
-      singleCharSeparators_(locale.decimalPoint().size() == 1 &&
-                            locale.negativeSign().size() == 1 && locale.positiveSign().size() == 1),
-      decimalText_(locale.decimalPoint()),
-      negativeText_(locale.negativeSign()) {}
+      decimal_(locale.decimalPoint()),
+      minus_(locale.negativeSign()),
+      plus_(locale.positiveSign()) {}
 
 std::optional<double> LocaleNumbers::parse(QStringView text) const {
     const QStringView t = trimBlanks(text);
     if (t.isEmpty()) return std::nullopt;
-    if (!singleCharSeparators_) return parseSlow(t);
 
     // The common shape: sign? digits (decimal digits)? (e sign? digits)?, ASCII digits only.
     // Anything else (grouping, other digits, other shapes) goes to QLocale.
@@ -43,31 +36,36 @@ std::optional<double> LocaleNumbers::parse(QStringView text) const {
     char buffer[kFastLimit + 1];
     qsizetype n = 0;
     qsizetype i = 0;
-    if (t.at(i) == minus_ || t.at(i) == u'-') {
-        buffer[n++] = '-';
+    auto take = [&](const QString& part) {
+        if (part.isEmpty() || !t.sliced(i).startsWith(part)) return false;
+        i += part.size();
+        return true;
+    };
+    auto takeChar = [&](char16_t c) {
+        if (i >= t.size() || t.at(i) != c) return false;
         ++i;
-    } else if (t.at(i) == plus_ || t.at(i) == u'+') {
-        ++i;
-    }
+        return true;
+    };
+    auto takeSign = [&] {
+        if (take(minus_) || takeChar(u'-')) {
+            buffer[n++] = '-';
+        } else if (!take(plus_)) {
+            takeChar(u'+');
+        }
+    };
+    takeSign();
     const qsizetype intStart = i;
     while (i < t.size() && isAsciiDigit(t.at(i))) buffer[n++] = char(t.at(i++).unicode());
     if (i == intStart) return parseSlow(t);
-    if (i < t.size() && t.at(i) == decimal_) {
+    if (take(decimal_)) {
         buffer[n++] = '.';
-        ++i;
         const qsizetype fracStart = i;
         while (i < t.size() && isAsciiDigit(t.at(i))) buffer[n++] = char(t.at(i++).unicode());
         if (i == fracStart) return parseSlow(t);
     }
-    if (i < t.size() && (t.at(i) == u'e' || t.at(i) == u'E')) {
+    if (takeChar(u'e') || takeChar(u'E')) {
         buffer[n++] = 'e';
-        ++i;
-        if (i < t.size() && (t.at(i) == minus_ || t.at(i) == u'-')) {
-            buffer[n++] = '-';
-            ++i;
-        } else if (i < t.size() && (t.at(i) == plus_ || t.at(i) == u'+')) {
-            ++i;
-        }
+        takeSign();
         const qsizetype expStart = i;
         while (i < t.size() && isAsciiDigit(t.at(i))) buffer[n++] = char(t.at(i++).unicode());
         if (i == expStart) return parseSlow(t);
@@ -96,6 +94,12 @@ qsizetype LocaleNumbers::formatTo(double value, char16_t* out) const {
         out[0] = u'0';
         return 1;
     }
+    // Fifteen digits round the largest doubles up to 1.79769313486232E+308, beyond the double
+    // range, which would make the text of a valid number unreadable; they take the largest
+    // fifteen-digit text inside it.
+    constexpr double kLargestFifteenDigits = 1.79769313486231e308;
+    if (std::abs(value) > kLargestFifteenDigits)
+        value = std::copysign(kLargestFifteenDigits, value);
     char buffer[32];
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
@@ -111,11 +115,11 @@ qsizetype LocaleNumbers::formatTo(double value, char16_t* out) const {
                 put(u"E");
                 break;
             case '.':
-                put(decimalText_);
+                put(decimal_);
                 break;
             case '-':
                 // The exponent's sign stays ASCII; the leading one is the locale's.
-                put(p == buffer ? QStringView(negativeText_) : QStringView(u"-"));
+                put(p == buffer ? QStringView(minus_) : QStringView(u"-"));
                 break;
             default:
                 if (out < limit) *out++ = char16_t(*p);

@@ -16,7 +16,10 @@ class LocaleNumbers {
     explicit LocaleNumbers(const QLocale& locale);
 
     // The number a whole text reads as (blanks around it allowed), or nothing when the text is
-    // not numeric: empty, malformed, out of the double range or not finite.
+    // not numeric: empty, malformed, out of the double range or not finite. Besides what QLocale
+    // reads, the shape of the canonical text is numeric in every locale: ASCII digits, the
+    // locale's or an ASCII sign, the locale's decimal separator and an E exponent. QLocale alone
+    // does not read that back where the locale writes other digits or another exponent.
     std::optional<double> parse(QStringView text) const;
     // At most 15 significant digits, the locale's decimal separator, no grouping, no trailing
     // zeros, exponent form ("1E+15", "1E-05") below 1e-4 and from 1e15; negative zero is "0".
@@ -31,12 +34,11 @@ class LocaleNumbers {
     std::optional<double> parseSlow(QStringView trimmed) const;
 
     QLocale locale_;
-    QChar decimal_;
-    QChar minus_;
-    QChar plus_;
-    bool singleCharSeparators_;
-    QString decimalText_;
-    QString negativeText_;
+    // Some locales' signs are two characters (a direction mark and the sign); all are matched
+    // as texts.
+    QString decimal_;
+    QString minus_;
+    QString plus_;
 };
 
 // The LocaleNumbers of the current default locale, rebuilt when the default changes.

@@ -4,6 +4,8 @@
 #include "windows/twips.h"
 #include "windows/window_look.h"
 
+#include <utility>
+
 namespace {
 
 constexpr int kClientWidthTwips = 8040;
@@ -66,7 +68,20 @@ Form1::Form1(Platform& platform_) : QWidget(nullptr), platform(platform_) {
     PushButton1 = new PushButton(QStringLiteral("Start Generating Chart"), this);
     place(PushButton1, "PushButton1", twipsRect(120, 6300, 7800, 405));
 
-    for (PushButton* button : pushButtons(*this)) styleButton(*button);
+    // What assistive tools announce: a control's caption, a text box its label's text, and the
+    // list, which has no caption, "Slices".
+    for (PushButton* button : pushButtons(*this)) {
+        styleButton(*button);
+        button->setAccessibleName(button->text());
+    }
+    Frame1->setAccessibleName(Frame1->title());
+    for (auto [label, box] : {std::pair{Label1, Text1}, std::pair{Label2, Text2}}) {
+        label->setAccessibleName(label->text());
+        label->setBuddy(box);
+        box->setAccessibleName(label->text());
+    }
+    ListView1->setAccessibleName(QStringLiteral("Slices"));
+    ListView1->setAccessibleDescription(ListView1->toolTip());
     for (QWidget* w : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Label1),
                        static_cast<QWidget*>(Label2)})
         w->setFocusPolicy(Qt::NoFocus);

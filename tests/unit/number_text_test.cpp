@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <QLocale>
+#include <cmath>
+#include <limits>
 #include <random>
 
 namespace {
@@ -119,4 +121,40 @@ TEST(NumericTest, FastPathAgreesWithQLocale) {
             }
         }
     }
+}
+
+TEST(CanonicalText, IsNumericInLocalesWithOtherDigitsSignsAndExponents) {
+    // Arabic (Egypt) writes a two-character minus sign and Arabic-Indic digits, Swedish and
+    // Persian an exponent QLocale cannot read back; the canonical text must stay numeric there.
+    const QLocale locales[] = {
+        QLocale(QLocale::Arabic, QLocale::Egypt),       QLocale(QLocale::Swedish, QLocale::Sweden),
+        QLocale(QLocale::Persian, QLocale::Iran),       QLocale(QLocale::French, QLocale::France),
+        QLocale(QLocale::German, QLocale::Switzerland), kEnglish,
+    };
+    const double values[] = {-9.20525515951853e123,
+                             -2.5,
+                             1e-5,
+                             0.1 + 0.2,
+                             123456789012345678.0,
+                             std::numeric_limits<double>::max(),
+                             -std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::denorm_min()};
+    for (const QLocale& locale : locales) {
+        LocaleScope scope(locale);
+        for (double value : values) {
+            const QString text = canonicalNumberText(value);
+            SCOPED_TRACE(locale.name().toStdString() + ": " + text.toStdString());
+            ASSERT_TRUE(isNumeric(text));
+            EXPECT_EQ(canonicalFromText(text), text);
+            EXPECT_NEAR(*currentNumbers().parse(text), value, std::abs(value) * 6e-15);
+        }
+    }
+}
+
+TEST(CanonicalText, TheLargestNumbersKeepATextInsideTheDoubleRange) {
+    LocaleScope scope(kEnglish);
+    // Rounded to fifteen digits they would read 1.79769313486232E+308, past the largest double.
+    EXPECT_EQ(canonicalNumberText(std::numeric_limits<double>::max()), u"1.79769313486231E+308");
+    EXPECT_EQ(canonicalFromText(u"-1.7976931348623157e308"), u"-1.79769313486231E+308");
+    EXPECT_FALSE(isNumeric(u"1.79769313486232E+308"));
 }

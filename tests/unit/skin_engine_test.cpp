@@ -90,11 +90,18 @@ TEST(SkinUrls, RelativePathsResolveUnderTheFolder) {
         {"a { image: url(:/qt/up.png) }", "a { image: url(:/qt/up.png) }"},
         {"a { image: url() }", "a { image: url() }"},
         {"a { color: red }", "a { color: red }"},
+        // Escaped quotes stay inside the string, and the path keeps them escaped.
+        {"a { image: url(\"my \\\"up\\\".png\") }",
+         "a { image: url(\"/skins/my \\\"up\\\".png\") }"},
+        {"a { image: url('it\\'s.png') b: url(x.png) }",
+         "a { image: url(\"/skins/it's.png\") b: url(\"/skins/x.png\") }"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sheet);
-        EXPECT_EQ(resolveSkinUrls(QString::fromUtf8(c.sheet), QStringLiteral("/skins")),
-                  QString::fromUtf8(c.resolved));
+        const QString resolved =
+            resolveSkinUrls(QString::fromUtf8(c.sheet), QStringLiteral("/skins"));
+        EXPECT_EQ(resolved, QString::fromUtf8(c.resolved));
+        EXPECT_EQ(resolveSkinUrls(resolved, QStringLiteral("/skins")), resolved) << "twice is once";
     }
 }
 
