@@ -64,8 +64,10 @@ bool SettingsWriteGuard::holds(QSettings::Format format, const QString& section,
         QSettings written(check, format);
         written.beginGroup(section);
         const QVariant stored = written.value(key);
-        whole = written.status() == QSettings::NoError && stored.typeId() == QMetaType::QString &&
-                stored.toString() == value;
+        // The store writes text as its UTF-8 bytes; both forms read back as the text.
+        const bool text =
+            stored.typeId() == QMetaType::QString || stored.typeId() == QMetaType::QByteArray;
+        whole = written.status() == QSettings::NoError && text && stored.toString() == value;
     }
     QFile::remove(check);
     return whole;
