@@ -3,6 +3,7 @@
 #include "platform/failure.h"
 #include "platform/settings_write_guard.h"
 
+#include <sys/resource.h>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStorageInfo>
@@ -31,6 +32,20 @@ QString whyNotWritable(const QString& path, qint64 bytesNeeded) {
     if (storage.isValid() && storage.bytesAvailable() < bytesNeeded)
         return QStringLiteral("the disk is full");
     return QString();
+}
+
+// Reading the file back costs as much again as writing it, so it is done only where a write
+// could come up short: a file size limit, or less room than many times what is written (UTF-8
+// and escaping make a character at most about a dozen bytes).
+bool writeCouldComeUpShort(const QString& path, qint64 charactersWritten) {
+    rlimit limit = {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) return true;
+    const QFileInfo file(path);
+    const QStorageInfo storage(file.absolutePath());
+    if (!storage.isValid()) return true;
+    constexpr qint64 kBytesPerCharacter = 16;
+    constexpr qint64 kSlack = 1 << 20;
+    return storage.bytesAvailable() < charactersWritten * kBytesPerCharacter + file.size() + kSlack;
 }
 
 Failure cannotWrite(const QSettings& settings, qint64 bytesNeeded,
@@ -82,7 +97,8 @@ void QtSettingsStore::SaveSetting(const QString& appName, const QString& section
     settings->sync();
     switch (settings->status()) {
         case QSettings::NoError:
-            if (!guard.holds(settings->format(), section, key, value)) {
+            if (writeCouldComeUpShort(settings->fileName(), bytesNeeded) &&
+                !guard.holds(settings->format(), section, key, value)) {
                 guard.restore();
                 const Failure failure = cannotWrite(
                     *settings, bytesNeeded, QStringLiteral("it could not be written whole"));
