@@ -18,16 +18,6 @@ constexpr qsizetype kLocaleParseLimit = 1000;
 constexpr size_t kMaxSignificantDigits = 800;
 constexpr qint64 kExponentClamp = 1'000'000'000;
 
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
-
-QStringView trimBlanks(QStringView text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).isSpace()) ++begin;
-    while (end > begin && text.at(end - 1).isSpace()) --end;
-    return text.mid(begin, end - begin);
-}
-
 struct ScanRules {
     bool skipBlanks = false;  // blanks, tabs and line feeds ignored wherever they stand
     QChar decimal = u'.';

@@ -5,10 +5,6 @@
 #include <charconv>
 #include <cmath>
 
-namespace {
-
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
-
 QStringView trimBlanks(QStringView text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -16,8 +12,6 @@ QStringView trimBlanks(QStringView text) {
     while (end > begin && text.at(end - 1).isSpace()) --end;
     return text.mid(begin, end - begin);
 }
-
-}  // namespace
 
 LocaleNumbers::LocaleNumbers(const QLocale& locale)
     : locale_(locale),

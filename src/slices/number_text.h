@@ -41,6 +41,10 @@ class LocaleNumbers {
     QString plus_;
 };
 
+inline bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+// The text without the white space before and after it.
+QStringView trimBlanks(QStringView text);
+
 // The LocaleNumbers of the current default locale, rebuilt when the default changes.
 const LocaleNumbers& currentNumbers();
 

@@ -3,6 +3,8 @@
 #include "slices/list_file.h"
 #include "slices/number_text.h"
 
+#include "fakes/locale_scope.h"
+
 #include <gtest/gtest.h>
 #include <QLocale>
 #include <charconv>
@@ -10,18 +12,6 @@
 #include <string>
 
 namespace {
-
-class LocaleScope {
-  public:
-    explicit LocaleScope(const QLocale& locale) : saved_(QLocale()) { QLocale::setDefault(locale); }
-    ~LocaleScope() { QLocale::setDefault(saved_); }
-
-  private:
-    QLocale saved_;
-};
-
-const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
-const QLocale kGerman(QLocale::German, QLocale::Germany);
 
 QStringList rowsOf(const ListView& list) {
     QStringList out;

@@ -1,6 +1,8 @@
 #include "slices/number_text.h"
 #include "platform/failure.h"
 
+#include "fakes/locale_scope.h"
+
 #include <gtest/gtest.h>
 #include <QLocale>
 #include <cmath>
@@ -8,18 +10,6 @@
 #include <random>
 
 namespace {
-
-class LocaleScope {
-  public:
-    explicit LocaleScope(const QLocale& locale) : saved_(QLocale()) { QLocale::setDefault(locale); }
-    ~LocaleScope() { QLocale::setDefault(saved_); }
-
-  private:
-    QLocale saved_;
-};
-
-const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
-const QLocale kGerman(QLocale::German, QLocale::Germany);
 
 struct NumericCase {
     const char* locale;
