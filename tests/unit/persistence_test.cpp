@@ -1,16 +1,18 @@
+#include "slices/persistence.h"
 #include "fakes/form_fixture.h"
 #include "platform/failure.h"
 #include "platform/settings_store.h"
 #include "shell/main_window.h"
-#include "slices/persistence.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -21,7 +23,7 @@ const QString kEnd = QString::fromUtf16(kRowTerminator);
 
 // The main window over the real settings store in a folder of its own.
 class PersistenceTest : public Form1Test {
-protected:
+  protected:
     void SetUp() override {
         Form1Test::SetUp();
         reopenStore();
@@ -81,7 +83,8 @@ TEST_F(PersistenceTest, LongListsAreStoredWholeAndInOrder) {
     // Well past the 32,766 rows a 16-bit counter could hold.
     load();
     constexpr int kRows = 100000;
-    for (int i = 0; i < kRows; ++i) addRow(QStringLiteral("name%1").arg(i), QString::number(i % 977));
+    for (int i = 0; i < kRows; ++i)
+        addRow(QStringLiteral("name%1").arg(i), QString::number(i % 977));
     closeAndReopen();
     ASSERT_EQ(form->ListView1->count(), kRows);
     for (int i : {0, 1, 32765, 32766, 32767, 65535, kRows - 1}) {
@@ -101,13 +104,19 @@ TEST_F(PersistenceTest, AHandWrittenStoreRestoresByTheSeparatorRules) {
         {"missing", QString(), {}, {}},
         {"empty", QStringLiteral(""), {}, {}},
         {"no terminator at all", "A" + kSep + "5", {"A=5"}, {}},
-        {"adjacent terminators", "A" + kSep + "5" + kEnd + kEnd + "B" + kSep + "6" + kEnd,
-         {"A=5", "B=6"}, {}},
+        {"adjacent terminators",
+         "A" + kSep + "5" + kEnd + kEnd + "B" + kSep + "6" + kEnd,
+         {"A=5", "B=6"},
+         {}},
         {"fields after the value are ignored", "A" + kSep + "5" + kSep + "x" + kEnd, {"A=5"}, {}},
-        {"a piece without separator", "lonely" + kEnd + "B" + kSep + "6" + kEnd,
-         {"lonely=", "B=6"}, {150}},
-        {"separators match case exactly", "A" + kSep.toLower() + "5" + kEnd,
-         {"A" + kSep.toLower() + "5="}, {150}},
+        {"a piece without separator",
+         "lonely" + kEnd + "B" + kSep + "6" + kEnd,
+         {"lonely=", "B=6"},
+         {150}},
+        {"separators match case exactly",
+         "A" + kSep.toLower() + "5" + kEnd,
+         {"A" + kSep.toLower() + "5="},
+         {150}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -120,7 +129,8 @@ TEST_F(PersistenceTest, AHandWrittenStoreRestoresByTheSeparatorRules) {
         EXPECT_EQ(rows(), c.rows);
         QList<int> lines;
         for (const QString& report : reports())
-            lines.append(report.section(QStringLiteral("at line "), 1).section(QChar(u'\r'), 0, 0).toInt());
+            lines.append(
+                report.section(QStringLiteral("at line "), 1).section(QChar(u'\r'), 0, 0).toInt());
         EXPECT_EQ(lines, c.reportLines);
     }
 }
@@ -146,16 +156,15 @@ TEST_F(PersistenceTest, AFailedWriteLeavesTheStoredListIntact) {
         std::function<void()> repair;
     };
     const Case cases[] = {
-        {"read-only file",
-         [&] { ::chmod(file().toLocal8Bit().constData(), 0444); },
+        {"read-only file", [&] { ::chmod(file().toLocal8Bit().constData(), 0444); },
          [&] { ::chmod(file().toLocal8Bit().constData(), 0644); }},
-        {"read-only folder",
-         [&] { ::chmod(folder.path().toLocal8Bit().constData(), 0555); },
+        {"read-only folder", [&] { ::chmod(folder.path().toLocal8Bit().constData(), 0555); },
          [&] { ::chmod(folder.path().toLocal8Bit().constData(), 0755); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (::geteuid() == 0) GTEST_SKIP() << "root writes through file modes; the folder case below covers root";
+        if (::geteuid() == 0)
+            GTEST_SKIP() << "root writes through file modes; the folder case below covers root";
         c.breakStore();
         EXPECT_THROW(store->SaveSetting(kApp, kSection, "Data", "new"), Failure);
         c.repair();
@@ -191,4 +200,25 @@ TEST_F(PersistenceTest, TheStoreIsTheApplicationNameFileWithTheSectionAndKey) {
     store->SaveSetting(kApp, kSection, "Data", "");
     EXPECT_TRUE(QSettings(file(), QSettings::IniFormat).contains(kSection + "/Data"));
     EXPECT_EQ(store->GetSetting(kApp, kSection, "Data", "default"), u"");
+}
+
+TEST_F(PersistenceTest, AWriteClearsWhatAKilledWriterLeftButNotWhatARunningOneHolds) {
+    store->SaveSetting(kApp, kSection, "Data", "old");
+    // A process that has surely ended: a child that exits at once and is reaped.
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const QString gone = file() + QStringLiteral(".previous-%1").arg(child);
+    const QString goneCheck = file() + QStringLiteral(".check-%1-3").arg(child);
+    const QString running = file() + QStringLiteral(".previous-%1").arg(::getppid());
+    for (const QString& leftover : {gone, goneCheck, running}) {
+        QFile f(leftover);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    store->SaveSetting(kApp, kSection, "Data", "new");
+    EXPECT_FALSE(QFile::exists(gone));
+    EXPECT_FALSE(QFile::exists(goneCheck));
+    EXPECT_TRUE(QFile::exists(running));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files),
+              QStringList({"Brakenwel.conf", QFileInfo(running).fileName()}));
 }
