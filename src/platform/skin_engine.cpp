@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QWidget>
+#include <optional>
 
 namespace {
 
@@ -66,7 +67,7 @@ SkinSections splitSkinSections(const QString& sheet) {
 namespace {
 
 // A quoted CSS string holds backslash escapes; the path is what they stand for.
-QString unescapeCss(const QString& quoted) {
+QString unescapeCss(QStringView quoted) {
     QString out;
     for (qsizetype i = 0; i < quoted.size(); ++i) {
         if (quoted.at(i) == u'\\' && i + 1 < quoted.size()) ++i;
@@ -79,25 +80,92 @@ QString escapeCss(QString path) {
     return path.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
 }
 
+// The index after the closing quote of the string that opens at from, or -1 when it never closes.
+qsizetype endOfString(QStringView sheet, qsizetype from) {
+    const QChar quote = sheet.at(from);
+    for (qsizetype i = from + 1; i < sheet.size(); ++i) {
+        if (sheet.at(i) == u'\\')
+            ++i;
+        else if (sheet.at(i) == quote)
+            return i + 1;
+    }
+    return -1;
+}
+
+bool isQuote(QChar c) { return c == u'"' || c == u'\''; }
+bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == u'-' || c == u'_'; }
+
+struct UrlToken {
+    qsizetype end;  // after its ')'
+    QString path;
+};
+
+// The url() that starts at from, or nothing when what follows "url(" is no complete one.
+std::optional<UrlToken> urlAt(QStringView sheet, qsizetype from) {
+    qsizetype i = from + 4;
+    auto skipBlanks = [&] {
+        while (i < sheet.size() && sheet.at(i).isSpace()) ++i;
+    };
+    skipBlanks();
+    QString path;
+    if (i < sheet.size() && isQuote(sheet.at(i))) {
+        const qsizetype end = endOfString(sheet, i);
+        if (end < 0) return std::nullopt;
+        path = unescapeCss(sheet.sliced(i + 1, end - i - 2));
+        i = end;
+    } else {
+        const qsizetype start = i;
+        while (i < sheet.size() && sheet.at(i) != u')' && !sheet.at(i).isSpace() &&
+               !isQuote(sheet.at(i)))
+            ++i;
+        path = sheet.sliced(start, i - start).toString();
+    }
+    skipBlanks();
+    if (i >= sheet.size() || sheet.at(i) != u')') return std::nullopt;
+    return UrlToken{i + 1, path};
+}
+
 }  // namespace
 
 QString resolveSkinUrls(const QString& sheet, const QString& folder) {
-    static const QRegularExpression url(QStringLiteral(
-        "url\\(\\s*(?:\"((?:[^\"\\\\]|\\\\.)*)\"|'((?:[^'\\\\]|\\\\.)*)'|([^\"')\\s]*))\\s*\\)"));
+    // One pass in the way CSS reads the sheet: a url() inside a string or a comment is text, not
+    // a reference, and a rewritten url() reads the same way again.
     const QDir base(folder);
+    const QStringView text(sheet);
     QString out;
     qsizetype copied = 0;
-    for (const QRegularExpressionMatch& match : url.globalMatch(sheet)) {
-        QString path = match.hasCaptured(3) ? match.captured(3)
-                                            : unescapeCss(match.captured(1) + match.captured(2));
-        // Qt resource paths and absolute ones already say where they are.
-        if (path.isEmpty() || path.startsWith(u':') || QDir::isAbsolutePath(path)) continue;
-        path = QDir::cleanPath(base.absoluteFilePath(path));
-        out += QStringView(sheet).mid(copied, match.capturedStart() - copied);
-        out += QStringLiteral("url(\"") + escapeCss(path) + QStringLiteral("\")");
-        copied = match.capturedEnd();
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar c = text.at(i);
+        if (isQuote(c)) {
+            i = endOfString(text, i);
+            if (i < 0) break;
+        } else if (c == u'/' && text.sliced(i).startsWith(u"/*")) {
+            const qsizetype close = text.indexOf(u"*/", i + 2);
+            if (close < 0) break;
+            i = close + 2;
+        } else if (text.sliced(i).startsWith(u"url(", Qt::CaseInsensitive) &&
+                   (i == 0 || !isNameChar(text.at(i - 1)))) {
+            const std::optional<UrlToken> url = urlAt(text, i);
+            if (!url) {
+                i += 4;
+                continue;
+            }
+            // Qt resource paths and absolute ones already say where they are.
+            const QString& path = url->path;
+            if (!path.isEmpty() && !path.startsWith(u':') && !QDir::isAbsolutePath(path)) {
+                out += text.sliced(copied, i - copied);
+                out += QStringLiteral("url(\"") +
+                       escapeCss(QDir::cleanPath(base.absoluteFilePath(path))) +
+                       QStringLiteral("\")");
+                copied = url->end;
+            }
+            i = url->end;
+        } else {
+            ++i;
+        }
     }
-    out += QStringView(sheet).mid(copied);
+    out += text.sliced(copied);
     return out;
 }
 

@@ -1,5 +1,7 @@
 // Built into every executable of a sanitizer build, so the options hold wherever the program or a
-// test runs: under ctest, during test discovery, in a fuzzer, or started by hand.
+// test runs: under ctest, during test discovery, in a fuzzer, or started by hand. The program
+// itself ends with _exit at close, so leaks are looked for only in the tests, fuzzers and helpers,
+// which end normally.
 extern "C" {
 
 const char* __asan_default_options() {

@@ -95,6 +95,14 @@ TEST(SkinUrls, RelativePathsResolveUnderTheFolder) {
          "a { image: url(\"/skins/my \\\"up\\\".png\") }"},
         {"a { image: url('it\\'s.png') b: url(x.png) }",
          "a { image: url(\"/skins/it's.png\") b: url(\"/skins/x.png\") }"},
+        // Inside a string or a comment url() is text; so is a name that only ends in "url".
+        {"a { qproperty-text: \"see url(help.png)\" } /* url(old.png) */",
+         "a { qproperty-text: \"see url(help.png)\" } /* url(old.png) */"},
+        {"a { image: myurl(x.png); b: URL(y.png) }",
+         "a { image: myurl(x.png); b: url(\"/skins/y.png\") }"},
+        // A string left open swallows the rest, as in CSS.
+        {"a { image: url('x.png\") } b { image: url(y.png) }",
+         "a { image: url('x.png\") } b { image: url(y.png) }"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sheet);
