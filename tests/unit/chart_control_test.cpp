@@ -1,5 +1,6 @@
 #include "platform/chart_control.h"
 #include "fakes/fake_chart.h"
+#include "fakes/locale_scope.h"
 #include "platform/failure.h"
 
 #include <gtest/gtest.h>
@@ -7,15 +8,6 @@
 #include <QWidget>
 
 namespace {
-
-class LocaleScope {
-  public:
-    explicit LocaleScope(const QLocale& locale) : saved_(QLocale()) { QLocale::setDefault(locale); }
-    ~LocaleScope() { QLocale::setDefault(saved_); }
-
-  private:
-    QLocale saved_;
-};
 
 class PieChartTest : public ::testing::Test {
   protected:
