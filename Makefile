@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 
 PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6printsupport6 \
-	libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev \
+	libgl-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev \
 	xvfb xauth xdotool x11-utils fonts-liberation fonts-dejavu-core clang-format \
 	cups printer-driver-cups-pdf imagemagick poppler-utils \
 	clang libclang-rt-14-dev libxfixes-dev desktop-file-utils xclip

@@ -1,11 +1,13 @@
 #include "platform/common_dialog.h"
 
+#include <QAbstractFileIconProvider>
 #include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QLineEdit>
+#include <QMimeDatabase>
 
 QStringList qtNameFilters(const QString& windowsFilter) {
     const QStringList parts = windowsFilter.split(u'|');
@@ -47,6 +49,47 @@ QString joinOpenResult(const QStringList& paths) {
 
 namespace {
 
+// Icons and type names by file name alone. Qt's own provider (and a desktop theme's) reads a
+// file's first bytes to tell its type, and some files block a reader for ever (/proc/kmsg, a
+// pipe in a folder the user browses), freezing the whole program.
+class NameOnlyIconProvider : public QAbstractFileIconProvider {
+  public:
+    using QAbstractFileIconProvider::icon;
+
+    QIcon icon(const QFileInfo& info) const override {
+        if (info.isDir()) return icon(QAbstractFileIconProvider::Folder);
+        if (info.isFile()) {
+            const QMimeType type = typeByName(info);
+            for (const QString& name : {type.iconName(), type.genericIconName()}) {
+                const QIcon themed = QIcon::fromTheme(name);
+                if (!themed.isNull()) return themed;
+            }
+        }
+        return icon(QAbstractFileIconProvider::File);
+    }
+
+    QString type(const QFileInfo& info) const override {
+        // Qt's own answer reads nothing but for regular files.
+        if (!info.isFile()) return QAbstractFileIconProvider::type(info);
+        const QMimeType type = typeByName(info);
+        return type.comment().isEmpty() ? type.name() : type.comment();
+    }
+
+  private:
+    QMimeType typeByName(const QFileInfo& info) const {
+        return mimeTypes_.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    }
+
+    QMimeDatabase mimeTypes_;
+};
+
+// What the open and save dialogs share: Qt's widget dialog, nothing read but names and stat.
+void makeSafeToBrowse(QFileDialog& dialog) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    static NameOnlyIconProvider icons;
+    dialog.setIconProvider(&icons);
+}
+
 // The widget dialog in "any file" mode, which takes a typed name whether or not it exists, with
 // the extended selection of the "existing files" mode, which alone would refuse missing names.
 // Nothing is checked on accepting: the caller decides what each chosen path is. A single folder
@@ -57,7 +100,7 @@ class OpenFilesDialog : public QFileDialog {
         : QFileDialog(owner, title) {
         setAcceptMode(QFileDialog::AcceptOpen);
         setFileMode(QFileDialog::AnyFile);
-        setOption(QFileDialog::DontUseNativeDialog, true);
+        makeSafeToBrowse(*this);
         if (!multiple) return;
         for (const char* view : {"listView", "treeView"})
             if (auto* items = findChild<QAbstractItemView*>(QLatin1String(view)))
@@ -128,7 +171,7 @@ void QtCommonDialog::ShowSave() {
     QFileDialog dialog(owner_, DialogTitle);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    makeSafeToBrowse(dialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     const QStringList filters = qtNameFilters(Filter);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);

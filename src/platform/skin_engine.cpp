@@ -1,5 +1,8 @@
 #include "platform/skin_engine.h"
 
+#include "platform/failure.h"
+#include "platform/regular_file.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -127,7 +130,8 @@ std::optional<UrlToken> urlAt(QStringView sheet, qsizetype from) {
 
 }  // namespace
 
-QString resolveSkinUrls(const QString& sheet, const QString& folder) {
+QString resolveSkinUrls(const QString& sheet, const QString& folder,
+                        const std::function<bool(const QString&)>& usable) {
     // One pass in the way CSS reads the sheet: a url() inside a string or a comment is text, not
     // a reference, and a rewritten url() reads the same way again.
     const QDir base(folder);
@@ -153,12 +157,16 @@ QString resolveSkinUrls(const QString& sheet, const QString& folder) {
             }
             // Qt resource paths and absolute ones already say where they are.
             const QString& path = url->path;
-            if (!path.isEmpty() && !path.startsWith(u':') && !QDir::isAbsolutePath(path)) {
-                out += text.sliced(copied, i - copied);
-                out += QStringLiteral("url(\"") +
-                       escapeCss(QDir::cleanPath(base.absoluteFilePath(path))) +
-                       QStringLiteral("\")");
-                copied = url->end;
+            if (!path.isEmpty() && !path.startsWith(u':')) {
+                QString target = QDir::isAbsolutePath(path)
+                                     ? path
+                                     : QDir::cleanPath(base.absoluteFilePath(path));
+                if (usable && !usable(target)) target.clear();
+                if (target != path) {
+                    out += text.sliced(copied, i - copied);
+                    out += QStringLiteral("url(\"") + escapeCss(target) + QStringLiteral("\")");
+                    copied = url->end;
+                }
             }
             i = url->end;
         } else {
@@ -173,9 +181,12 @@ bool QtSkinEngine::loadSkinFile(const QString& skinFile, const QString& resource
     loaded_ = false;
     sections_.clear();
     const QFileInfo info(skinFile);
-    if (!info.isFile()) return false;
-    QFile file(skinFile);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    QFile file;
+    try {
+        openRegularFile(file, skinFile);
+    } catch (const Failure&) {
+        return false;
+    }
     if (file.size() > kMaxSkinBytes) return false;
     const QByteArray bytes = file.read(qBound<qint64>(0, file.size(), kMaxSkinBytes + 1));
     if (bytes.size() > kMaxSkinBytes || bytes.contains('\0')) return false;
@@ -183,7 +194,12 @@ bool QtSkinEngine::loadSkinFile(const QString& skinFile, const QString& resource
     const QString sheet = decode(bytes);
     if (decode.hasError()) return false;
     const QString folder = resourceFolder.isEmpty() ? info.absolutePath() : resourceFolder;
-    sections_ = splitSkinSections(resolveSkinUrls(sheet, folder));
+    // Qt's style sheet loads each picture itself, and would wait for ever on a pipe; a missing
+    // picture is merely not drawn.
+    const auto usable = [](const QString& picture) {
+        return !QFileInfo::exists(picture) || isRegularFile(picture);
+    };
+    sections_ = splitSkinSections(resolveSkinUrls(sheet, folder, usable));
     loaded_ = true;
     return true;
 }

@@ -15,6 +15,7 @@
 
 #include <QMap>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -39,8 +40,10 @@ class SkinEngine {
 // A skin's sections by marker name, each the style sheet text it holds.
 using SkinSections = QMap<QString, QString>;
 SkinSections splitSkinSections(const QString& sheet);
-// Rewrites relative url() references to absolute paths under folder.
-QString resolveSkinUrls(const QString& sheet, const QString& folder);
+// Rewrites relative url() references to absolute paths under folder. With usable given, a
+// reference to a path it refuses becomes url(""), which loads nothing.
+QString resolveSkinUrls(const QString& sheet, const QString& folder,
+                        const std::function<bool(const QString&)>& usable = {});
 
 class QtSkinEngine : public SkinEngine {
   public:

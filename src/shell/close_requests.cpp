@@ -1,5 +1,9 @@
 #include "shell/close_requests.h"
 
+#include "platform/application.h"
+#include "platform/blocked_close.h"
+#include "windows/form1.h"
+
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -7,12 +11,12 @@
 #include <QPointer>
 #include <QSessionManager>
 #include <QSocketNotifier>
-#include <QWidget>
 #include <csignal>
 
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+bool g_loaded = false;
 
 extern "C" void onCloseSignal(int) {
     const char byte = 1;
@@ -22,10 +26,20 @@ extern "C" void onCloseSignal(int) {
 
 }  // namespace
 
-void routeCloseRequestsTo(QWidget& window) {
-    QPointer<QWidget> target(&window);
+void closeRequestsRunTheCloseSequence() { g_loaded = true; }
+
+void routeCloseRequestsTo(Form1& form) {
+    g_loaded = false;
+    QPointer<Form1> target(&form);
     auto requestClose = [target] {
-        if (target) target->close();
+        if (!target) return;
+        if (!g_loaded) {
+            // A report during the restore runs an event loop; storing now would keep only the
+            // rows restored so far.
+            target->platform.application->endProgram();
+            return;
+        }
+        target->close();
     };
 
     if (g_signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
@@ -37,14 +51,15 @@ void routeCloseRequestsTo(QWidget& window) {
         for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
     }
     if (g_signalPipe[0] >= 0) {
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
-        QObject::connect(notifier, &QSocketNotifier::activated, &window, [requestClose] {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &form);
+        QObject::connect(notifier, &QSocketNotifier::activated, &form, [requestClose] {
             char bytes[64];
             while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
             }
             requestClose();
         });
     }
-    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &window,
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &form,
                      [requestClose](QSessionManager&) { requestClose(); });
+    onBlockedCloseRequest(form, requestClose);
 }

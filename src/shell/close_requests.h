@@ -1,7 +1,14 @@
 #pragma once
-// SIGTERM, SIGINT and SIGHUP and the session manager's quit become close requests of a window,
-// delivered on the UI thread; the signal handler itself only writes one byte to a pipe.
+// Every close request of the main window runs its close sequence: the close box (also while a
+// modal window blocks the main window), SIGTERM, SIGINT and SIGHUP, and the session manager's
+// quit. Requests are delivered on the UI thread; the signal handler itself only writes one byte
+// to a pipe.
+//
+// Until the main window has finished loading, a request ends the program at once and stores
+// nothing: the list is then only part way back from the store, which still holds all of it.
 
-class QWidget;
+class Form1;
 
-void routeCloseRequestsTo(QWidget& window);
+void routeCloseRequestsTo(Form1& form);
+// Called once Form_Load has returned: from then on a request runs the close sequence.
+void closeRequestsRunTheCloseSequence();

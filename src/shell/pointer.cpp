@@ -1,6 +1,7 @@
 #include "shell/pointer.h"
 
 #include "platform/failure.h"
+#include "platform/regular_file.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -25,10 +26,8 @@ void setMousePointer(QWidget& window, WindowPointer& pointer, int code) {
 }
 
 QCursor loadCursorFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(
-            QStringLiteral("Cannot open the cursor file %1: %2").arg(path, file.errorString()));
+    QFile file;
+    openRegularFile(file, path);
     // A cursor file is small; anything much larger is not one. Reading no more than the file
     // holds spares a megabyte buffer per load.
     constexpr qint64 kMaxCursorBytes = 1 << 20;

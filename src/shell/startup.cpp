@@ -12,6 +12,7 @@ void startMainWindow(Form1& form) {
     wireForm1(form);
     routeCloseRequestsTo(form);
     Form_Load(form);
+    closeRequestsRunTheCloseSequence();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = form.frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

@@ -140,4 +140,29 @@ TEST_F(ListFileEndToEnd, ANamedPipeIsReportedWithoutAHang) {
     EXPECT_EQ(run.storedData(), stored({"After=7"}));
 }
 
+TEST_F(ListFileEndToEnd, NoNameTypedIntoTheDialogFreezesTheProgram) {
+    const QString socketPath = files.filePath(QStringLiteral("socket.txt"));
+    ASSERT_EQ(runTool(x.display(), {"python3", "-c",
+                                    "import socket,sys; socket.socket(socket.AF_UNIX)"
+                                    ".bind(sys.argv[1])",
+                                    socketPath}),
+              QString());
+    const QString zero = files.filePath(QStringLiteral("zero.txt"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    for (const QString& name :
+         {socketPath, zero, QStringLiteral("/proc"), QStringLiteral("/sys")}) {
+        SCOPED_TRACE(name.toStdString());
+        ProgramRun run(x);
+        run.writeStoredData(stored({"Kept=1"}));
+        const unsigned long dialog = openDialog(run);
+        ASSERT_NE(dialog, 0u);
+        enter(run, dialog, name);
+        std::this_thread::sleep_for(500ms);
+        // Whatever the name brought up, the program still answers a close of its main window.
+        run.closeBox(run.waitForWindow(kTitle));
+        EXPECT_EQ(run.waitForExit(5s), 0);
+        EXPECT_EQ(run.storedData(), stored({"Kept=1"}));
+    }
+}
+
 }  // namespace

@@ -1,4 +1,4 @@
-#include "e2e_support.h"
+#include "chart_windows.h"
 
 #include <gtest/gtest.h>
 #include <QSize>
@@ -82,6 +82,50 @@ TEST_F(MainWindowEndToEnd, EveryCloseRequestStoresTheList) {
         EXPECT_EQ(run.waitForExit(), 0);
         EXPECT_EQ(run.storedData(), kept);
     }
+}
+
+TEST_F(MainWindowEndToEnd, TheCloseBoxClosesWhateverModalWindowIsOpen) {
+    using namespace chart_e2e;
+    struct Case {
+        const char* name;
+        int x, y;         // the main window's button that opens the first modal window
+        bool saveDialog;  // then "Save Pie Chart As JPG" of the chart window
+    };
+    const Case cases[] = {
+        {"help message", 268, 21, false},
+        {"open dialog", 136, 186, false},
+        {"font dialog", 136, 397, false},
+        {"chart window", kGenerateX, kGenerateY, false},
+        {"save dialog", kGenerateX, kGenerateY, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramRun run(x);
+        run.writeStoredData(kSampleData);
+        const unsigned long window = startAndWait(run);
+        ASSERT_NE(window, 0u);
+        run.click(window, c.x, c.y);
+        unsigned long modal = waitForNewWindow(run, {window});
+        ASSERT_NE(modal, 0u);
+        if (c.saveDialog) {
+            run.click(modal, kSaveX, kSaveY);
+            ASSERT_NE(waitForNewWindow(run, {window, modal}), 0u);
+        }
+        run.closeBox(window);
+        EXPECT_EQ(run.waitForExit(5s), 0);
+        EXPECT_EQ(run.storedData(), kSampleData);
+    }
+}
+
+TEST_F(MainWindowEndToEnd, ACloseDuringTheRestoreLeavesTheStoreAsItWas) {
+    // The piece without a value brings up a report while the list is part way restored.
+    const QString data = kSampleData + QStringLiteral("xMy_Separatora23y") + kSampleData;
+    ProgramRun run(x);
+    run.writeStoredData(data);
+    run.start();
+    ASSERT_NE(run.waitForWindow(QStringLiteral("Application Error")), 0u);
+    EXPECT_EQ(run.signalAndWait(SIGTERM), 0);
+    EXPECT_EQ(run.storedData(), data);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include "shell/pointer.h"
 #include "shell/titles.h"
 
+#include <sys/stat.h>
 #include <QBitmap>
+#include <QFile>
 #include <QImage>
 #include <QPixmap>
 #include <QtEndian>
@@ -68,20 +70,24 @@ TEST_F(CursorLoadTest, ABrokenCursorIsReportedAtLine106AndTheLoadGoesOn) {
     const struct {
         const char* name;
         QByteArray bytes;
-        bool folder;
+        char kind;  // 'f' a file of these bytes, 'd' a folder, 'p' a named pipe
     } cases[] = {
-        {"empty", QByteArray(), false},
-        {"text", "not a cursor at all, just some words", false},
-        {"an icon", asIcon, false},
-        {"cut short", shipped.left(30), false},
-        {"a damaged picture", badImage, false},
-        {"a folder of that name", QByteArray(), true},
+        {"empty", QByteArray(), 'f'},
+        {"text", "not a cursor at all, just some words", 'f'},
+        {"an icon", asIcon, 'f'},
+        {"cut short", shipped.left(30), 'f'},
+        {"a damaged picture", badImage, 'f'},
+        {"a folder of that name", QByteArray(), 'd'},
+        // A reader of a pipe with no writer would wait for ever.
+        {"a named pipe", QByteArray(), 'p'},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ProgramFolder place;
-        if (c.folder)
+        if (c.kind == 'd')
             place.makeFolder(kShippedCursor);
+        else if (c.kind == 'p')
+            ASSERT_EQ(::mkfifo(QFile::encodeName(place.path() + u'/' + kShippedCursor), 0600), 0);
         else
             place.write(kShippedCursor, c.bytes);
         fake.application.folder = place.path();

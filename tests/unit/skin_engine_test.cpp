@@ -3,7 +3,9 @@
 #include "fakes/program_folder.h"
 #include "windows/window_look.h"
 
+#include <sys/stat.h>
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
@@ -111,6 +113,20 @@ TEST(SkinUrls, RelativePathsResolveUnderTheFolder) {
         EXPECT_EQ(resolved, QString::fromUtf8(c.resolved));
         EXPECT_EQ(resolveSkinUrls(resolved, QStringLiteral("/skins")), resolved) << "twice is once";
     }
+}
+
+TEST(QtSkinEngine, OnlyRegularFilesAreTakenAsPictures) {
+    ProgramFolder folder;
+    folder.write(QStringLiteral("up.png"), "picture");
+    folder.makeFolder(QStringLiteral("dir.png"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.path() + QStringLiteral("/pipe.png")), 0600), 0);
+    folder.write(QStringLiteral("s.cjs"),
+                 "a { image: url(up.png) } b { image: url(pipe.png) } c { image: url(dir.png) }");
+    QtSkinEngine engine;
+    ASSERT_TRUE(engine.loadSkinFile(folder.path() + QStringLiteral("/s.cjs"), QString()));
+    EXPECT_EQ(engine.windowSheet(), QStringLiteral("a { image: url(\"%1/up.png\") } b { image: "
+                                                   "url(\"\") } c { image: url(\"\") }")
+                                        .arg(folder.path()));
 }
 
 TEST(QtSkinEngine, AFileThatIsNoSkinLoadsNothingAndDrawsNothing) {
