@@ -6,16 +6,20 @@ ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
+# `make deb` builds the Debian package from a clean copy of the tree here; the .deb lands in it.
+DEB_DIR ?= build-deb
 
 PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6printsupport6 \
 	libgl-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev \
 	xvfb xauth xdotool x11-utils fonts-liberation fonts-dejavu-core clang-format \
 	cups printer-driver-cups-pdf imagemagick poppler-utils \
 	clang libclang-rt-14-dev libxfixes-dev desktop-file-utils xclip
+# The install test checks the metainfo and the manual page with the tools that read them.
+PACKAGES += appstream groff-base
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build asan run test fuzz bench install format clean
+.PHONY: all deps build asan run test fuzz bench install deb format clean
 
 all: build
 
@@ -30,13 +34,13 @@ deps:
 	fi
 
 $(BUILD_DIR)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQWS_WERROR=ON
 
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 $(ASAN_DIR)/CMakeCache.txt: | deps
-	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQWS_SANITIZE=ON \
+	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQWS_WERROR=ON -DQWS_SANITIZE=ON \
 		-DQWS_BENCHMARKS=OFF -DCMAKE_CXX_COMPILER=$$(command -v clang++ || command -v g++)
 
 asan: deps $(ASAN_DIR)/CMakeCache.txt
@@ -70,8 +74,21 @@ install: build
 bench: build
 	@for b in $(BUILD_DIR)/*_bench; do echo "== $$b"; $$b || exit 1; done
 
+# The package is built by Debian's tools from what git holds (uncommitted changes included), so
+# nothing of a local build can slip into it; lintian must find no error and no warning.
+deb:
+	@$(MAKE) --no-print-directory deps PACKAGES="debhelper devscripts lintian"
+	dpkg-checkbuilddeps 2>/dev/null || { $(SUDO) apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get build-dep -y -qq --no-install-recommends ./; }
+	rm -rf $(DEB_DIR) && mkdir -p $(DEB_DIR)/quorvel-wedge-studio
+	tree=$$(git stash create) && git archive --format=tar $${tree:-HEAD} | \
+		tar -x -C $(DEB_DIR)/quorvel-wedge-studio
+	cd $(DEB_DIR)/quorvel-wedge-studio && dpkg-buildpackage -us -uc -b -J$(JOBS)
+	lintian --fail-on error,warning $(DEB_DIR)/*.changes
+	@ls -l $(DEB_DIR)/*.deb
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(DEB_DIR)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -27,6 +28,19 @@ const QString kTitle = QStringLiteral("Quorvel Wedge Studio Deluxe");
 QByteArray bytesOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A checker's verdict on an installed file: its exit code and what it printed, or -1 with
+// nothing when the checker is not installed.
+std::pair<int, QString> check(const QString& checker, const QStringList& arguments) {
+    const QString program = QStandardPaths::findExecutable(checker);
+    if (program.isEmpty()) return {-1, QString()};
+    QProcess run;
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(program, arguments);
+    run.waitForFinished(60000);
+    return {run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -2,
+            QString::fromLocal8Bit(run.readAll())};
 }
 
 // What a symbolic link says, as written.
@@ -110,6 +124,49 @@ TEST_F(InstallTest, PutsTheProgramFolderItsLinkTheDesktopEntryAndTheIconsInPlace
             for (int x = 0; x < icon.width(); ++x) opaque += icon.pixelColor(x, y).alpha() >= 128;
         EXPECT_GT(opaque, icon.width() * icon.height() * 2 / 5);
     }
+}
+
+// The metainfo and the manual page land where the package puts them and pass the tools that read
+// them; the install manifest lists exactly what was staged, as installed paths (without DESTDIR).
+TEST_F(InstallTest, PutsTheMetainfoTheManualPageAndTheScalableIconInPlace) {
+    const QString metainfo =
+        installed(QStringLiteral("/share/metainfo/org.example.quorvel.wedge_studio.metainfo.xml"));
+    const QByteArray component = bytesOf(metainfo);
+    EXPECT_TRUE(component.contains("<launchable type=\"desktop-id\">" + kName.toUtf8() +
+                                   ".desktop</launchable>"));
+    const auto [metainfoCode, metainfoSays] =
+        check(QStringLiteral("appstreamcli"), {"validate", "--no-net", "--pedantic", metainfo});
+    if (metainfoCode != -1) {
+        EXPECT_EQ(metainfoCode, 0) << metainfoSays.toStdString();
+        EXPECT_FALSE(metainfoSays.contains(QStringLiteral("W:")) ||
+                     metainfoSays.contains(QStringLiteral("P:")))
+            << metainfoSays.toStdString();
+    }
+
+    // The page names the files of the installed program folder, not the build's.
+    const QString page = installed(QStringLiteral("/share/man/man1/") + kName + ".1");
+    const QByteArray roff = bytesOf(page);
+    EXPECT_TRUE(roff.contains((kPrefix + "/lib/" + kName + "/x/o.cjs").toUtf8()));
+    const auto [pageCode, pageSays] = check(QStringLiteral("groff"), {"-ww", "-z", "-man", page});
+    if (pageCode != -1) {
+        EXPECT_EQ(pageCode, 0);
+        EXPECT_TRUE(pageSays.isEmpty()) << pageSays.toStdString();
+    }
+
+    const QString svg =
+        installed(QStringLiteral("/share/icons/hicolor/scalable/apps/") + kName + ".svg");
+    EXPECT_TRUE(bytesOf(svg).contains("<svg "));
+
+    QStringList manifest =
+        QString::fromUtf8(bytesOf(QStringLiteral(QWS_BUILD_DIR "/install_manifest.txt")))
+            .split(u'\n', Qt::SkipEmptyParts);
+    manifest.sort();
+    QStringList staged;
+    QDirIterator it(destDir_->path(), QDir::Files | QDir::System | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) staged << it.next().mid(destDir_->path().size());
+    staged.sort();
+    EXPECT_EQ(manifest.join(u'\n').toStdString(), staged.join(u'\n').toStdString());
 }
 
 struct CursorImage {
