@@ -53,7 +53,6 @@ int main(int argc, char** argv) {
         const std::unique_ptr<Form2> chart = loadChartWindow(fake.platform(), nullptr);
         fake.dialogAnswers.push_back([&](CommonDialog& d) { d.FileName = args.at(2); });
         PushButton5_Click(*chart);
-        std::printf("saved\n");
         return 0;
     }
     Form1 form(fake.platform());
