@@ -18,8 +18,9 @@
 namespace {
 
 // QSettings waits for its lock file without end: a lock that cannot be cleared (a read-only
-// folder, another user's file in a sticky folder) froze the close, and a lock file of garbage
-// held it for 30 s. So the lock is first taken here, within a bound; QSettings then finds it free.
+// folder, another user's file in a sticky folder) would freeze the close, and a lock file of
+// garbage holds it for 30 s. So the lock is first taken here, within a bound, and let go; then
+// QSettings finds it free.
 constexpr int kLockWaitMs = 1500;
 // A lock is only ever cleared when no process holds it open (QLockFile checks with flock), so
 // any age will do; this one only spares a lock file that its maker is still filling in.

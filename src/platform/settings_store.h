@@ -21,8 +21,8 @@ class SettingsStore {
     virtual QString unreadableStoreKeptAs() const { return QString(); }
 };
 
-// QSettings in the native format, user scope, organization = application name (on Linux
-// $XDG_CONFIG_HOME/<appName>.conf). A non-empty configFolder puts the files there instead.
+// QSettings' native format on Linux (INI), in the user's file of the organization = application
+// name: $XDG_CONFIG_HOME/<appName>.conf. A non-empty configFolder puts the files there instead.
 // The store stays open from the read at start-up to the write at close, so the write need not
 // parse the whole file again. A store that cannot be read (it does not parse, or it is a pipe,
 // a device, a folder, or a link to one) is renamed aside at that read, unopened unless it is a

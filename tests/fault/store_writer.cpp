@@ -77,7 +77,6 @@ int main(int argc, char** argv) {
             }
         }
     }
-    std::fprintf(stderr,
-                 "usage: store_writer save|start <tag> <rows> | loop <rows> | jpeg <path>\n");
+    std::fprintf(stderr, "usage: store_writer save|start <tag> <n> | loop <n> | jpeg <path>\n");
     return 2;
 }

@@ -173,8 +173,7 @@ TEST_F(PersistenceTest, AFailedWriteLeavesTheStoredListIntact) {
 }
 
 TEST_F(PersistenceTest, AFolderInPlaceOfTheStoreFailsTheWriteEvenForRoot) {
-    // Found at the start, a folder is set aside like any store that cannot be read; this one
-    // comes during the run.
+    // Found at the start, a folder is set aside; this one comes during the run.
     load();
     ASSERT_TRUE(QDir().mkpath(file()));
     QFile inside(file() + "/keep");
