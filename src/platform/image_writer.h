@@ -1,7 +1,8 @@
 #pragma once
 // The JPEG encoder. It answers with a status code instead of throwing, 0 for success, so the
-// caller can name the code in its message. The file is written through a temporary file and
-// renamed at the end: a failed save leaves no partial file and an existing file as it was.
+// caller can name the code in its message. The picture is encoded in memory, written beside the
+// file, synced and renamed over it at the end: a failed save leaves no partial file and an
+// existing file as it was. Only a regular file is replaced.
 
 #include <QImage>
 #include <QString>
@@ -11,8 +12,10 @@ inline constexpr int kOk = 0;
 inline constexpr int kNoPicture = 1;          // the picture is empty
 inline constexpr int kCannotCreateFile = 2;   // the file (or its temporary twin) cannot be made
 inline constexpr int kNoEncoder = 3;          // no JPEG encoder is installed
-inline constexpr int kEncodingFailed = 4;     // the encoder or the writing of its output failed
+inline constexpr int kEncodingFailed = 4;     // the encoder failed
 inline constexpr int kCannotReplaceFile = 5;  // the finished file cannot take the name
+inline constexpr int kCannotWriteFile = 6;    // a write or the sync failed: full disk, size limit
+inline constexpr int kNotARegularFile = 7;    // the name is, or links to, a pipe, device, ...
 }  // namespace jpeg_status
 
 class ImageWriter {

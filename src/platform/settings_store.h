@@ -4,6 +4,7 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <set>
 
 class QSettings;
 
@@ -16,12 +17,16 @@ class SettingsStore {
     // Throws Failure when the value cannot be written; the earlier value then stays as it was.
     virtual void SaveSetting(const QString& appName, const QString& section, const QString& key,
                              const QString& value) = 0;
+    // Where a store that could not be read was kept when it was first read; empty when none was.
+    virtual QString unreadableStoreKeptAs() const { return QString(); }
 };
 
-// QSettings in the native format, user scope, organization = application name (on Linux
-// $XDG_CONFIG_HOME/<appName>.conf). A non-empty configFolder puts the files there instead.
+// QSettings' native format on Linux (INI), in the user's file of the organization = application
+// name: $XDG_CONFIG_HOME/<appName>.conf. A non-empty configFolder puts the files there instead.
 // The store stays open from the read at start-up to the write at close, so the write need not
-// parse the whole file again.
+// parse the whole file again. A store that cannot be read (it does not parse, or it is a pipe,
+// a device, a folder, or a link to one) is renamed aside at that read, unopened unless it is a
+// regular file, and the store starts empty; nothing but a regular file is ever written over.
 class QtSettingsStore : public SettingsStore {
   public:
     QtSettingsStore();
@@ -32,10 +37,16 @@ class QtSettingsStore : public SettingsStore {
                        const QString& defaultValue = QString()) override;
     void SaveSetting(const QString& appName, const QString& section, const QString& key,
                      const QString& value) override;
+    QString unreadableStoreKeptAs() const override { return keptAs_; }
 
   private:
+    QString fileName(const QString& appName) const;
     QSettings& open(const QString& appName);
+    void setAsideIfUnreadable(const QString& appName);
 
     QString configFolder_;
     std::map<QString, std::unique_ptr<QSettings>> open_;
+    QString keptAs_;
+    // Unreadable stores that could not be renamed: they stay as they are, unread and unwritten.
+    std::set<QString> notReplaceable_;
 };

@@ -4,6 +4,7 @@
 #include "platform/settings_store.h"
 #include "shell/error_report.h"
 #include "shell/titles.h"
+#include "slices/store_notice.h"
 #include "windows/form1.h"
 
 #include <vector>
@@ -75,6 +76,7 @@ void restoreList(Form1& form, GuardedProcedure& guard) {
         text = form.platform.settings->GetSetting(QString::fromUtf16(kSettingsAppName),
                                                   productTitle(), QString::fromUtf16(kDataKey));
     });
+    tellOfUnreadableStore(form);
     if (guard.exitTest(138, [&] { return text.isEmpty(); })) return;
     std::vector<QStringView> pieces;
     guard.step(140, [&] { pieces = splitAll(text, terminator()); });

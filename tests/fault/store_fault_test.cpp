@@ -1,7 +1,8 @@
 // The settings store when the world works against it: a read-only file, a read-only folder, an
-// immutable file, a full file system, a file size limit, and the process killed in the middle of
-// a write. Each write is the real close sequence in a helper process (store_writer), so a fault
-// can be set up for that process alone: another user, a resource limit, a signal.
+// immutable file, a full file system, a file size limit, a lock, a store that is no file or
+// cannot be read, and the process killed in the middle of a write; the JPEG save likewise. Each
+// write is the real close sequence (or save) in a helper process (store_writer), so a fault can
+// be set up for that process alone: another user, a resource limit, a signal.
 #include "store_lists.h"
 
 #include <fcntl.h>
@@ -17,11 +18,13 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -83,7 +86,7 @@ class StoreHome {
     // Everything in the config folder besides the store and its lock: leftovers of a write.
     QStringList strayFiles() const {
         QStringList stray = QDir(config()).entryList(QDir::Files | QDir::Hidden | QDir::Dirs |
-                                                     QDir::NoDotAndDotDot);
+                                                     QDir::System | QDir::NoDotAndDotDot);
         stray.removeAll(QStringLiteral("Brakenwel.conf"));
         stray.removeAll(QStringLiteral("Brakenwel.conf.lock"));
         return stray;
@@ -236,6 +239,21 @@ struct Fault {
 
 void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
 
+// Set-up steps as one would type them, run in the home folder. A device is always one of our
+// own (never a link to the system's), so a save that replaced it would do no harm.
+std::optional<std::string> sh(const StoreHome& home, const std::string& command) {
+    const std::string line = "cd '" + home.path().toStdString() + "' && " + command;
+    if (std::system(line.c_str()) == 0) return std::nullopt;
+    return "cannot set up: " + command;
+}
+SetUp shell(const std::string& command) {
+    return [command](StoreHome& home, WriterLimits&) { return sh(home, command); };
+}
+std::function<void(StoreHome&)> shellRepair(const std::string& command) {
+    return [command](StoreHome& home) { EXPECT_EQ(sh(home, command), std::nullopt); };
+}
+const std::string kStaleLock = "printf '999999999\\nx\\nlocalhost\\n' > config/Brakenwel.conf.lock";
+
 constexpr int kOldRows = 10;
 constexpr int kNewRows = 20000;  // about 400 KB stored
 
@@ -292,6 +310,21 @@ const Fault kFaults[] = {
          return std::nullopt;
      },
      [](StoreHome&) {}, "cannot be written"},
+    {"StaleLockInAReadOnlyFolder", asUnprivilegedUser, shell(kStaleLock + " && chmod 555 config"),
+     shellRepair("chmod 755 config && rm config/Brakenwel.conf.lock"),
+     "cannot be written: its folder is read-only."},
+    {"FolderForTheLock", nothing, shell("mkdir config/Brakenwel.conf.lock"),
+     shellRepair("rmdir config/Brakenwel.conf.lock"), "lock is held or cannot be cleared."},
+    // The folder is root's, so only the lock's owner, root, may remove the lock.
+    {"LockOfAnotherUserInAStickyFolder", asUnprivilegedUser,
+     shell("test $(id -u) = 0 && chown 0:0 config && chmod 1777 config && " + kStaleLock),
+     shellRepair("rm config/Brakenwel.conf.lock"), "lock is held or cannot be cleared."},
+    {"LinkToADevice", nothing,
+     shell("mv config/Brakenwel.conf kept.conf && mknod device c 1 3 && "
+           "ln -s \"$PWD/device\" config/Brakenwel.conf"),
+     shellRepair(
+         "test -c device && rm config/Brakenwel.conf && mv kept.conf config/Brakenwel.conf"),
+     "it is not a regular file."},
 };
 
 class StoreFaultTest : public ::testing::TestWithParam<Fault> {
@@ -323,12 +356,12 @@ TEST_P(StoreFaultTest, AFailedWriteIsReportedAndTheStoredListStaysWhole) {
     EXPECT_TRUE(output.contains(u"Form_QueryUnload at line 108")) << shown;
     EXPECT_TRUE(output.contains(QLatin1String(fault.reason))) << shown;
     EXPECT_TRUE(output.endsWith(u"ended\n")) << "the program still ends: " << shown;
-    EXPECT_EQ(home_.stored(), old) << "the old list stays, whole";
     EXPECT_EQ(home_.strayFiles(), QStringList()) << "a failed write leaves nothing behind";
     std::printf("%s", qPrintable(output));
 
-    // Without the fault the next close stores its list as ever.
-    fault.repair(home_);
+    // Without the fault the old list is there, whole, and the next close stores its list.
+    std::exchange(repair_, nullptr)(home_);
+    EXPECT_EQ(home_.stored(), old) << "the old list stays, whole";
     WriterLimits after;
     after.user = limits.user;
     Writer next(home_, {"save", "after", "5"}, after);
@@ -337,6 +370,90 @@ TEST_P(StoreFaultTest, AFailedWriteIsReportedAndTheStoredListStaysWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, StoreFaultTest, ::testing::ValuesIn(kFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A store the start cannot read costs nothing: the very file is kept aside under a name that
+// says so (a pipe unopened), the start names it once, and the close stores the list. A lock file
+// of garbage is cleared, and nothing is said. The reason is the start's message here.
+const char* const kKept =
+    "The stored list could not be read, so the list starts empty. The file was kept as";
+Fault setAside(const char* name, const std::string& command) {
+    return {name, nothing, shell("mv config/Brakenwel.conf old.conf && " + command), {}, kKept};
+}
+const Fault kUnreadableStores[] = {
+    setAside("NamedPipe", "mkfifo config/Brakenwel.conf"),
+    setAside("Folder", "mkdir config/Brakenwel.conf"),
+    setAside("Utf16Text", "iconv -t UTF-16 old.conf > config/Brakenwel.conf"),
+    setAside("Garbage", "truncate -s 4K config/Brakenwel.conf"),
+    {"LockOfGarbage", nothing, shell("truncate -s 4K config/Brakenwel.conf.lock"), {}, nullptr},
+};
+
+class UnreadableStoreTest : public StoreFaultTest {};
+
+TEST_P(UnreadableStoreTest, IsKeptAsideAndTheCloseStoresTheList) {
+    WriterLimits limits;
+    home_.store(encodedStoreList("old", kOldRows));
+    ASSERT_EQ(GetParam().arrange(home_, limits), std::nullopt);
+    ASSERT_EQ(sh(home_, "stat -c %i config/Brakenwel.conf > inode"), std::nullopt);
+    Writer writer(home_, {"start", "new", "5"});
+    const QString output = writer.readAll();
+    EXPECT_EQ(writer.wait(), 0);
+    EXPECT_EQ(home_.stored(), encodedStoreList("new", 5));
+    const QString keptAs = home_.config() + u'/' + home_.strayFiles().join(u' ');
+    const QString said = QStringLiteral("message: Quorvel Wedge Studio\n%1 %2.\n")
+                             .arg(QLatin1String(GetParam().reason), keptAs);
+    EXPECT_EQ(output, (GetParam().reason ? said : QString()) + QStringLiteral("ended\n"));
+    // The very file is kept, under a name that says so; beside a lock of garbage, nothing is.
+    const std::string kept = GetParam().reason ? "$(cat inode)" : "";
+    EXPECT_EQ(sh(home_, "test \"$(stat -c %i config/*.unreadable-* 2>&-)\" = \"" + kept + '"'),
+              std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, UnreadableStoreTest, ::testing::ValuesIn(kUnreadableStores),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A "Save Pie Chart As JPG" that cannot write the picture whole is reported at line 118 with a
+// nonzero status, and config/ stays as it was: an old c.jpg keeps its bytes, a new name stays
+// absent, nothing is left half-written, a device stays. The reason is the name saved to.
+const SetUp smallFileSystem = shell("mount -t tmpfs -o size=64k tmpfs config");
+std::optional<std::string> fourKiBFiles(StoreHome&, WriterLimits& limits) {
+    limits.fileSizeLimit = 4096;
+    return std::nullopt;
+}
+const Fault kSaveFaults[] = {
+    {"FullFileSystem", smallFileSystem, shell("yes > config/f"), {}, "c.jpg"},
+    {"FullFileSystemNewName", smallFileSystem, shell("yes > config/f"), {}, "new.jpg"},
+    {"LittleRoom", smallFileSystem, shell("yes > config/f; truncate -s -4K config/f"), {}, "c.jpg"},
+    {"FileSizeLimit", fourKiBFiles, nothing, {}, "c.jpg"},
+    {"ReadOnlyFolder", asUnprivilegedUser, shell("chmod 555 config"), {}, "new.jpg"},
+    {"MissingFolder", nothing, nothing, {}, "missing/c.jpg"},
+    {"LinkToADevice", nothing, shell("mknod d c 1 3 && ln -s $PWD/d config/l.jpg"), {}, "l.jpg"},
+};
+
+class JpegSaveFaultTest : public StoreFaultTest {};
+
+TEST_P(JpegSaveFaultTest, IsReportedAndLeavesTheFolderAsItWas) {
+    WriterLimits limits;
+    if (std::optional<std::string> why = GetParam().prepare(home_, limits)) GTEST_SKIP() << *why;
+    sh(home_, "echo old > config/c.jpg");
+    GetParam().arrange(home_, limits);  // a filler ends when the disk is full
+    if (limits.user) home_.giveTo(*limits.user);
+    // The names, kinds and bytes of what the folder holds.
+    const std::string folder = "(ls -lA --time-style=+ config; cat config/*) 2>&1";
+    ASSERT_EQ(sh(home_, folder + " > before"), std::nullopt);
+
+    Writer writer(home_, {"jpeg", home_.config() + u'/' + QLatin1String(GetParam().reason)},
+                  limits);
+    const QString output = writer.readAll();
+    EXPECT_EQ(writer.wait(), 0);
+    static const QRegularExpression report(
+        QStringLiteral("Cannot save the image. GDI\\+ Error:[1-9][0-9]*\r\n"
+                       "in Quorvel2021/08/31\\.Form2\\.PushButton5_Click at line 118\r"));
+    EXPECT_TRUE(output.contains(report)) << output.toStdString();
+    EXPECT_EQ(sh(home_, folder + " | cmp before"), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Saves, JpegSaveFaultTest, ::testing::ValuesIn(kSaveFaults),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StoreKilledDuringAWrite, LeavesTheOldOrTheNewListNeverAMix) {

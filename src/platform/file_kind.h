@@ -1,0 +1,26 @@
+#pragma once
+// What a path names, found without opening it: opening a named pipe or a device to look can
+// block for ever, and writing "over" one through Qt's save files replaces the node itself.
+
+#include <QString>
+#include <csignal>
+
+enum class FileKind { Missing, Regular, Other };
+
+// Follows symbolic links; a link that leads nowhere is Other, like a folder, pipe or device.
+// Missing: nothing can be reached at the path (no such file, or a folder on the way that
+// cannot be searched), so opening it cannot block either.
+FileKind fileKind(const QString& path);
+
+// While it lives, a write past the file size limit (RLIMIT_FSIZE) fails with EFBIG instead of
+// the signal ending the process.
+class FileSizeSignalIgnored {
+  public:
+    FileSizeSignalIgnored();
+    ~FileSizeSignalIgnored();
+    FileSizeSignalIgnored(const FileSizeSignalIgnored&) = delete;
+    FileSizeSignalIgnored& operator=(const FileSizeSignalIgnored&) = delete;
+
+  private:
+    struct sigaction previous_ = {};
+};
