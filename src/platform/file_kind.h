@@ -1,9 +1,13 @@
 #pragma once
 // What a path names, found without opening it: opening a named pipe or a device to look can
 // block for ever, and writing "over" one through Qt's save files replaces the node itself.
+// Files the program reads beside itself (cursor, skin, the skin's pictures) are read only when
+// they are regular files.
 
 #include <QString>
 #include <csignal>
+
+class QFile;
 
 enum class FileKind { Missing, Regular, Other };
 
@@ -11,6 +15,10 @@ enum class FileKind { Missing, Regular, Other };
 // Missing: nothing can be reached at the path (no such file, or a folder on the way that
 // cannot be searched), so opening it cannot block either.
 FileKind fileKind(const QString& path);
+
+// Opens path for reading once the opened handle has been checked to be a regular file; the open
+// itself never waits, so a pipe in the file's place cannot block it. Throws Failure otherwise.
+void openRegularFile(QFile& file, const QString& path);
 
 // While it lives, a write past the file size limit (RLIMIT_FSIZE) fails with EFBIG instead of
 // the signal ending the process.

@@ -1,7 +1,7 @@
 #include "platform/skin_engine.h"
 
 #include "platform/failure.h"
-#include "platform/regular_file.h"
+#include "platform/file_kind.h"
 
 #include <QApplication>
 #include <QDir>
@@ -196,9 +196,7 @@ bool QtSkinEngine::loadSkinFile(const QString& skinFile, const QString& resource
     const QString folder = resourceFolder.isEmpty() ? info.absolutePath() : resourceFolder;
     // Qt's style sheet loads each picture itself, and would wait for ever on a pipe; a missing
     // picture is merely not drawn.
-    const auto usable = [](const QString& picture) {
-        return !QFileInfo::exists(picture) || isRegularFile(picture);
-    };
+    const auto usable = [](const QString& picture) { return fileKind(picture) != FileKind::Other; };
     sections_ = splitSkinSections(resolveSkinUrls(sheet, folder, usable));
     loaded_ = true;
     return true;

@@ -1,7 +1,7 @@
 #include "shell/pointer.h"
 
 #include "platform/failure.h"
-#include "platform/regular_file.h"
+#include "platform/file_kind.h"
 
 #include <QBuffer>
 #include <QFile>
