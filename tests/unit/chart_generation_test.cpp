@@ -6,6 +6,9 @@
 #include "windows/form2.h"
 
 #include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QFontDialog>
+#include <QFontInfo>
 
 namespace {
 
@@ -268,6 +271,48 @@ TEST_F(ChartGenerationTest, ChangeFontPresetsArialAndScreenFonts) {
     EXPECT_EQ(faceWhenShown, u"Arial");
     EXPECT_EQ(flagsWhenShown, 1);
     EXPECT_TRUE(fake.messages.shown.empty());
+}
+
+TEST(FontDialog, OpensOnThePresetFaceAndTheChoiceAndOkWithoutAChangeKeepsThem) {
+    struct Case {
+        float size;
+        bool bold, italic;
+        qint32 flags;
+    };
+    for (const Case& c : {Case{8, false, false, kCfScreenFonts}, Case{14, true, true, 1},
+                          Case{11, false, true, 1}, Case{20, true, false, kCfEffects}}) {
+        SCOPED_TRACE(testing::Message() << c.size << c.bold << c.italic);
+        QtCommonDialog fields(nullptr);
+        fields.Flags = c.flags;
+        fields.FontName = QStringLiteral("Arial");
+        fields.FontSize = c.size;
+        fields.FontBold = c.bold;
+        fields.FontItalic = c.italic;
+        QFontDialog dialog;
+        prepareFontDialog(dialog, fields);
+        // Shown as the installed face that stands for Arial, not the dialog's first entry.
+        const QFont shown = dialog.currentFont();
+        EXPECT_EQ(shown.family(), QFontInfo(QFont(QStringLiteral("Arial"))).family());
+        EXPECT_EQ(shown.pointSize(), int(c.size));
+        EXPECT_EQ(shown.bold(), c.bold);
+        EXPECT_EQ(shown.italic(), c.italic);
+        for (const QCheckBox* effect : dialog.findChildren<QCheckBox*>())
+            EXPECT_EQ(effect->isVisibleTo(&dialog), bool(c.flags & kCfEffects))
+                << effect->text().toStdString();
+
+        dialog.accept();
+        takeFontChoice(fields, shown, dialog.selectedFont());
+        EXPECT_EQ(fields.FontName, u"Arial");
+        EXPECT_EQ(fields.FontSize, c.size);
+        EXPECT_EQ(fields.FontBold, c.bold);
+        EXPECT_EQ(fields.FontItalic, c.italic);
+
+        const QFont other(QStringLiteral("DejaVu Serif"), 17);
+        takeFontChoice(fields, shown, other);
+        EXPECT_EQ(fields.FontName, other.family());
+        EXPECT_EQ(fields.FontSize, 17);
+        EXPECT_FALSE(fields.FontBold || fields.FontItalic);
+    }
 }
 
 TEST_F(ChartGenerationTest, AFailedStatementIsReportedAtItsLineAndGenerationGoesOn) {

@@ -2,9 +2,12 @@
 #include "platform/common_dialog.h"
 #include "slices/list_file.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTemporaryDir>
 
 TEST(JoinOpenResult, GivesOnePathOrTheFolderThenEachName) {
@@ -27,6 +30,39 @@ TEST(JoinOpenResult, GivesOnePathOrTheFolderThenEachName) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(joinOpenResult(c.paths).split(QChar(0)), c.parts);
+    }
+}
+
+TEST(WindowsFilter, ShowsEachNameOnceAsGivenAndFiltersByItsPatterns) {
+    struct Case {
+        const char* filter;
+        QStringList shown;
+        QList<QStringList> patterns;
+    };
+    const Case cases[] = {
+        {"Text Files (*.txt)|*.txt|All Files (*.*)|*.*|",
+         {"Text Files (*.txt)", "All Files (*.*)"},
+         {{"*.txt"}, {"*"}}},
+        {"JPEG (*.jpg)|*.jpg", {"JPEG (*.jpg)"}, {{"*.jpg"}}},
+        {"Lists|*.txt; *.csv|", {"Lists"}, {{"*.txt", "*.csv"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.filter);
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        setWindowsFilter(dialog, QString::fromLatin1(c.filter));
+        const auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(combo, nullptr);
+        QStringList shown;
+        for (int i = 0; i < combo->count(); ++i) shown.append(combo->itemText(i));
+        EXPECT_EQ(shown, c.shown);
+        const auto* files = dialog.findChild<QFileSystemModel*>();
+        ASSERT_NE(files, nullptr);
+        for (qsizetype i = 0; i < c.patterns.size(); ++i) {
+            dialog.selectNameFilter(dialog.nameFilters().value(i));
+            EXPECT_EQ(combo->currentText(), c.shown.value(i));
+            EXPECT_EQ(files->nameFilters(), c.patterns.at(i));
+        }
     }
 }
 

@@ -1,0 +1,69 @@
+#include "platform/window_frame.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QWidget>
+
+#if __has_include(<xcb/xcb.h>)
+#include <xcb/xcb.h>
+#define QWS_HAVE_XCB 1
+#endif
+
+namespace {
+
+// Under X the frame comes with the window manager's reparenting and its configure and
+// _NET_FRAME_EXTENTS notices, which Qt takes as the cue to read the frame again. Watching the
+// raw events is the only way to hear of them; the call is queued so Qt has read them first.
+class FrameWatch : public QObject, public QAbstractNativeEventFilter {
+  public:
+    FrameWatch(QWidget& window, std::function<void()> handler)
+        : QObject(&window), window_(window), handler_(std::move(handler)) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+#ifdef QWS_HAVE_XCB
+        if (eventType != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        xcb_window_t target = XCB_NONE;
+        switch (event->response_type & ~0x80) {
+            case XCB_REPARENT_NOTIFY:
+                target = reinterpret_cast<const xcb_reparent_notify_event_t*>(event)->window;
+                break;
+            case XCB_CONFIGURE_NOTIFY:
+                target = reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window;
+                break;
+            case XCB_PROPERTY_NOTIFY:
+                target = reinterpret_cast<const xcb_property_notify_event_t*>(event)->window;
+                break;
+            default:
+                return false;
+        }
+        // internalWinId, not winId: asking must not create the native window.
+        if (target == XCB_NONE || target != window_.internalWinId() || queued_) return false;
+        queued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                queued_ = false;
+                handler_();
+            },
+            Qt::QueuedConnection);
+#else
+        Q_UNUSED(eventType);
+        Q_UNUSED(message);
+#endif
+        return false;
+    }
+
+  private:
+    QWidget& window_;
+    std::function<void()> handler_;
+    bool queued_ = false;
+};
+
+}  // namespace
+
+void onFrameChange(QWidget& window, std::function<void()> handler) {
+    new FrameWatch(window, std::move(handler));
+}
