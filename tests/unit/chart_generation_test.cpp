@@ -281,37 +281,27 @@ TEST(FontDialog, OpensOnThePresetFaceAndTheChoiceAndOkWithoutAChangeKeepsThem) {
     };
     for (const Case& c : {Case{8, false, false, kCfScreenFonts}, Case{14, true, true, 1},
                           Case{11, false, true, 1}, Case{20, true, false, kCfEffects}}) {
-        SCOPED_TRACE(testing::Message() << c.size << c.bold << c.italic);
-        QtCommonDialog fields(nullptr);
-        fields.Flags = c.flags;
-        fields.FontName = QStringLiteral("Arial");
-        fields.FontSize = c.size;
-        fields.FontBold = c.bold;
-        fields.FontItalic = c.italic;
+        SCOPED_TRACE(c.size);
+        QtCommonDialog d(nullptr);
+        std::tie(d.Flags, d.FontName, d.FontSize, d.FontBold, d.FontItalic) =
+            std::tuple(c.flags, QStringLiteral("Arial"), c.size, c.bold, c.italic);
+        const auto choice = [&] {
+            return std::tuple(d.FontName, d.FontSize, d.FontBold, d.FontItalic);
+        };
         QFontDialog dialog;
-        prepareFontDialog(dialog, fields);
+        prepareFontDialog(dialog, d);
         // Shown as the installed face that stands for Arial, not the dialog's first entry.
         const QFont shown = dialog.currentFont();
         EXPECT_EQ(shown.family(), QFontInfo(QFont(QStringLiteral("Arial"))).family());
-        EXPECT_EQ(shown.pointSize(), int(c.size));
-        EXPECT_EQ(shown.bold(), c.bold);
-        EXPECT_EQ(shown.italic(), c.italic);
+        EXPECT_EQ(std::tuple(shown.pointSize(), shown.bold(), shown.italic()),
+                  std::tuple(int(c.size), c.bold, c.italic));
         for (const QCheckBox* effect : dialog.findChildren<QCheckBox*>())
-            EXPECT_EQ(effect->isVisibleTo(&dialog), bool(c.flags & kCfEffects))
-                << effect->text().toStdString();
-
+            EXPECT_EQ(effect->isVisibleTo(&dialog), bool(c.flags & kCfEffects));
         dialog.accept();
-        takeFontChoice(fields, shown, dialog.selectedFont());
-        EXPECT_EQ(fields.FontName, u"Arial");
-        EXPECT_EQ(fields.FontSize, c.size);
-        EXPECT_EQ(fields.FontBold, c.bold);
-        EXPECT_EQ(fields.FontItalic, c.italic);
-
-        const QFont other(QStringLiteral("DejaVu Serif"), 17);
-        takeFontChoice(fields, shown, other);
-        EXPECT_EQ(fields.FontName, other.family());
-        EXPECT_EQ(fields.FontSize, 17);
-        EXPECT_FALSE(fields.FontBold || fields.FontItalic);
+        takeFontChoice(d, shown, dialog.selectedFont());
+        EXPECT_EQ(choice(), std::tuple(QStringLiteral("Arial"), c.size, c.bold, c.italic));
+        takeFontChoice(d, shown, QFont(QStringLiteral("DejaVu Serif"), 17));
+        EXPECT_EQ(choice(), std::tuple(QStringLiteral("DejaVu Serif"), 17.0f, false, false));
     }
 }
 

@@ -34,34 +34,23 @@ TEST(JoinOpenResult, GivesOnePathOrTheFolderThenEachName) {
 }
 
 TEST(WindowsFilter, ShowsEachNameOnceAsGivenAndFiltersByItsPatterns) {
-    struct Case {
-        const char* filter;
-        QStringList shown;
-        QList<QStringList> patterns;
-    };
-    const Case cases[] = {
-        {"Text Files (*.txt)|*.txt|All Files (*.*)|*.*|",
-         {"Text Files (*.txt)", "All Files (*.*)"},
-         {{"*.txt"}, {"*"}}},
-        {"JPEG (*.jpg)|*.jpg", {"JPEG (*.jpg)"}, {{"*.jpg"}}},
-        {"Lists|*.txt; *.csv|", {"Lists"}, {{"*.txt", "*.csv"}}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.filter);
+    for (const auto& [filter, shown, patterns] :
+         {std::tuple("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|",
+                     QStringList{"Text Files (*.txt)", "All Files (*.*)"},
+                     QStringList{"*.txt", "*"}),
+          std::tuple("JPEG (*.jpg)|*.jpg", QStringList{"JPEG (*.jpg)"}, QStringList{"*.jpg"})}) {
+        SCOPED_TRACE(filter);
         QFileDialog dialog;
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-        setWindowsFilter(dialog, QString::fromLatin1(c.filter));
+        setWindowsFilter(dialog, QString::fromLatin1(filter));
         const auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-        ASSERT_NE(combo, nullptr);
-        QStringList shown;
-        for (int i = 0; i < combo->count(); ++i) shown.append(combo->itemText(i));
-        EXPECT_EQ(shown, c.shown);
         const auto* files = dialog.findChild<QFileSystemModel*>();
-        ASSERT_NE(files, nullptr);
-        for (qsizetype i = 0; i < c.patterns.size(); ++i) {
+        ASSERT_TRUE(combo && files);
+        ASSERT_EQ(combo->count(), shown.size());
+        for (int i = 0; i < combo->count(); ++i) {
             dialog.selectNameFilter(dialog.nameFilters().value(i));
-            EXPECT_EQ(combo->currentText(), c.shown.value(i));
-            EXPECT_EQ(files->nameFilters(), c.patterns.at(i));
+            EXPECT_EQ(combo->currentText(), shown.at(i));
+            EXPECT_EQ(files->nameFilters(), QStringList(patterns.at(i)));
         }
     }
 }

@@ -127,28 +127,6 @@ XvfbServer::~XvfbServer() {
     }
 }
 
-WindowManager::WindowManager(const XvfbServer& x) {
-    pid_ = spawn({"openbox", "--sm-disable"},
-                 environmentWith({{"DISPLAY", x.display().toStdString()}}));
-    // A window manager announces itself on the root window once it manages the display.
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (pid_ > 0 && !managing_ && std::chrono::steady_clock::now() < end) {
-        managing_ = runTool(x.display(), {"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"})
-                        .contains(QLatin1String("window id"));
-        if (!managing_) std::this_thread::sleep_for(50ms);
-    }
-}
-
-WindowManager::~WindowManager() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    if (!waitPid(pid_, &status, 5s)) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-    }
-}
-
 QString runTool(const QString& display, const QStringList& command, int* exitCode) {
     char path[] = "/tmp/qws-e2e-outXXXXXX";
     const int fd = ::mkstemp(path);

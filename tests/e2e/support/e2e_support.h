@@ -23,22 +23,6 @@ class XvfbServer {
     QString display_;
 };
 
-// Openbox managing a display while this object lives; running() is false when it could not
-// start or did not take the display within seconds.
-class WindowManager {
-  public:
-    explicit WindowManager(const XvfbServer& x);
-    ~WindowManager();
-    WindowManager(const WindowManager&) = delete;
-    WindowManager& operator=(const WindowManager&) = delete;
-
-    bool running() const { return managing_; }
-
-  private:
-    pid_t pid_ = -1;
-    bool managing_ = false;
-};
-
 // A command run to its end with DISPLAY set; its standard output, trimmed.
 QString runTool(const QString& display, const QStringList& command, int* exitCode = nullptr);
 
