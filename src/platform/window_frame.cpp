@@ -4,9 +4,8 @@
 #include <QCoreApplication>
 #include <QWidget>
 
-#if __has_include(<xcb/xcb.h>)
+#ifdef Q_OS_LINUX
 #include <xcb/xcb.h>
-#define QWS_HAVE_XCB 1
 #endif
 
 namespace {
@@ -22,7 +21,7 @@ class FrameWatch : public QObject, public QAbstractNativeEventFilter {
     }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
-#ifdef QWS_HAVE_XCB
+#ifdef Q_OS_LINUX
         if (eventType != "xcb_generic_event_t") return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
         xcb_window_t target = XCB_NONE;
