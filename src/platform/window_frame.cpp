@@ -2,6 +2,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QWidget>
 
 #ifdef Q_OS_LINUX
@@ -11,13 +12,20 @@
 namespace {
 
 // Under X the frame comes with the window manager's reparenting and its configure and
-// _NET_FRAME_EXTENTS notices, which Qt takes as the cue to read the frame again. Watching the
-// raw events is the only way to hear of them; the call is queued so Qt has read them first.
+// _NET_FRAME_EXTENTS notices, which Qt takes as the cue to read the frame again; watching the raw
+// events is the only way to hear of them. Under Wayland the toolkit draws the frame itself while
+// the window is shown. Either way the call is queued, so Qt has read the frame first.
 class FrameWatch : public QObject, public QAbstractNativeEventFilter {
   public:
     FrameWatch(QWidget& window, std::function<void()> handler)
         : QObject(&window), window_(window), handler_(std::move(handler)) {
+        window.installEventFilter(this);
         QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) queue();
+        return false;
     }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
@@ -39,15 +47,7 @@ class FrameWatch : public QObject, public QAbstractNativeEventFilter {
                 return false;
         }
         // internalWinId, not winId: asking must not create the native window.
-        if (target == XCB_NONE || target != window_.internalWinId() || queued_) return false;
-        queued_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                queued_ = false;
-                handler_();
-            },
-            Qt::QueuedConnection);
+        if (target != XCB_NONE && target == window_.internalWinId()) queue();
 #else
         Q_UNUSED(eventType);
         Q_UNUSED(message);
@@ -56,6 +56,18 @@ class FrameWatch : public QObject, public QAbstractNativeEventFilter {
     }
 
   private:
+    void queue() {
+        if (queued_) return;
+        queued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                queued_ = false;
+                handler_();
+            },
+            Qt::QueuedConnection);
+    }
+
     QWidget& window_;
     std::function<void()> handler_;
     bool queued_ = false;
