@@ -155,16 +155,18 @@ void QtCommonDialog::ShowSave() {
 
 namespace {
 
-// The face's own style that shows the given bold and italic: of the styles with that slant, the
-// one whose weight is nearest to bold or normal.
+// The face's own style that shows the given bold and italic: of the styles with that slant
+// (italic or oblique), the one whose weight is nearest to bold or normal; of equals the plainest
+// name ("Book" before "Condensed"), as the database tells no widths.
 QString styleShowing(const QString& family, bool bold, bool italic) {
     const int wanted = bold ? QFont::Bold : QFont::Normal;
     QString best;
     int bestDistance = std::numeric_limits<int>::max();
     for (const QString& style : QFontDatabase::styles(family)) {
-        if (QFontDatabase::italic(family, style) != italic) continue;
-        const int distance = std::abs(QFontDatabase::weight(family, style) - wanted);
-        if (distance < bestDistance) {
+        const QFont face = QFontDatabase::font(family, style, 12);
+        if (face.italic() != italic) continue;
+        const int distance = std::abs(face.weight() - wanted);
+        if (distance < bestDistance || (distance == bestDistance && style.size() < best.size())) {
             best = style;
             bestDistance = distance;
         }
