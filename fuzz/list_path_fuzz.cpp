@@ -1,8 +1,8 @@
 // NormalizeListPath over any text, with the backslash and with the native separator.
 //
-// Invariants: a path never grows, except that one leading separator becomes two; a path that
-// begins with a separator comes back beginning with exactly two; every other character stays,
-// in order.
+// Invariants: a path never grows, except that one leading backslash becomes two; a path that
+// begins with a separator comes back beginning with exactly two backslashes, or exactly one "/";
+// every other character stays, in order.
 #include "slices/list_file.h"
 #include "support/fuzz_support.h"
 
@@ -16,13 +16,14 @@ QString withoutSeparators(const QString& path, QChar separator) {
 
 void check(const QString& path, QChar separator) {
     const QString normal = NormalizeListPath(path, separator);
+    const qsizetype leading = separator == u'\\' ? 2 : 1;
     const bool oneLeading =
         path.startsWith(separator) && (path.size() == 1 || path.at(1) != separator);
-    FUZZ_CHECK(normal.size() <= path.size() + (oneLeading ? 1 : 0), printable(path));
+    FUZZ_CHECK(normal.size() <= path.size() + (oneLeading ? leading - 1 : 0), printable(path));
     if (path.startsWith(separator)) {
-        // Exactly two leading separators, whatever the run was.
-        FUZZ_CHECK(normal.startsWith(QString(2, separator)), printable(normal));
-        FUZZ_CHECK(normal.size() == 2 || normal.at(2) != separator, printable(normal));
+        // Exactly as many leading separators as the separator's rule gives, whatever the run was.
+        FUZZ_CHECK(normal.startsWith(QString(leading, separator)), printable(normal));
+        FUZZ_CHECK(normal.size() == leading || normal.at(leading) != separator, printable(normal));
     }
     FUZZ_CHECK(withoutSeparators(normal, separator) == withoutSeparators(path, separator),
                printable(path));

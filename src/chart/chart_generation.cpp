@@ -15,7 +15,6 @@ namespace {
 const QString kForm = QStringLiteral("Form1");
 constexpr qint16 kStyleBold = 1;
 constexpr qint16 kStyleItalic = 2;
-constexpr qint32 kFontDialogScreenFonts = 0x1;
 constexpr char16_t kLabelSeparator[] = u" - ";
 
 // The chart window is loaded by the first statement that touches its chart, and discarded
@@ -104,7 +103,7 @@ void PushButton1_Click(Form1& form) {
 void PushButton5_Click(Form1& form) {
     GuardedProcedure guard(*form.platform.messages, kForm, QStringLiteral("PushButton5_Click"));
     CommonDialog& dialog = *form.CommonDialog1;
-    guard.step(100, [&] { dialog.Flags = kFontDialogScreenFonts; });
+    guard.step(100, [&] { dialog.Flags = kCfScreenFonts; });
     guard.step(102, [&] { dialog.FontName = QStringLiteral("Arial"); });
     guard.step(104, [&] { dialog.ShowFont(); });
 }

@@ -61,13 +61,28 @@ QSizeF fittedChartSize(float outerWidthTwips, float outerHeightTwips) {
                   std::max(0.0f, outerHeightTwips - kChartHeightAllowanceTwips));
 }
 
+namespace {
+
+QSizeF chartSizeForOuterSize(const Form2& form) {
+    const QSize outer = form.frameGeometry().size();
+    return fittedChartSize(float(pixelsToTwips(outer.width())),
+                           float(pixelsToTwips(outer.height())));
+}
+
+}  // namespace
+
 void Form_Resize(Form2& form) {
     if (form.isMinimized()) return;
-    const QSize outer = form.frameGeometry().size();
-    const QSizeF chart =
-        fittedChartSize(float(pixelsToTwips(outer.width())), float(pixelsToTwips(outer.height())));
+    const QSizeF chart = chartSizeForOuterSize(form);
     form.MSChart1->setWidthTwips(float(chart.width()));
     form.MSChart1->setHeightTwips(float(chart.height()));
+}
+
+void refitAfterFrameChange(Form2& form) {
+    // The watch also hears of moves and other notices; only a changed outer size refits.
+    if (chartSizeForOuterSize(form) !=
+        QSizeF(form.MSChart1->widthTwips(), form.MSChart1->heightTwips()))
+        Form_Resize(form);
 }
 
 void PushButton1_Click(Form2& form) {

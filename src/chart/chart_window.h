@@ -16,6 +16,9 @@ void showChartWindowModal(Form2& form);
 void Form_Load(Form2& form);
 // Unguarded: runs at the first display and on every change of size or state.
 void Form_Resize(Form2& form);
+// The fit again when the outer size changed without a resize of the window: a window manager
+// gave the frame after the first display, or changed it.
+void refitAfterFrameChange(Form2& form);
 // Send Pie Chart To Printer.
 void PushButton1_Click(Form2& form);
 

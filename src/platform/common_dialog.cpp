@@ -2,12 +2,18 @@
 
 #include <QAbstractFileIconProvider>
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMimeDatabase>
+#include <cstdlib>
+#include <limits>
 
 QStringList qtNameFilters(const QString& windowsFilter) {
     const QStringList parts = windowsFilter.split(u'|');
@@ -22,6 +28,15 @@ QStringList qtNameFilters(const QString& windowsFilter) {
         filters.append(parts.at(i).trimmed() + QStringLiteral(" (") + patterns.join(u' ') + u')');
     }
     return filters;
+}
+
+void setWindowsFilter(QFileDialog& dialog, const QString& windowsFilter) {
+    const QStringList filters = qtNameFilters(windowsFilter);
+    if (filters.isEmpty()) return;
+    // The dialog reads the patterns from the last bracket of each filter and, with details
+    // hidden, shows what stands before it: the name as given, which often names its patterns.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setNameFilters(filters);
 }
 
 QString joinOpenResult(const QStringList& paths) {
@@ -157,8 +172,7 @@ class OpenFilesDialog : public QFileDialog {
 
 void QtCommonDialog::ShowOpen() {
     OpenFilesDialog dialog(owner_, DialogTitle, Flags & kOfnAllowMultiSelect);
-    const QStringList filters = qtNameFilters(Filter);
-    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    setWindowsFilter(dialog, Filter);
     if (!FileName.isEmpty()) dialog.selectFile(FileName);
     if (dialog.exec() != QDialog::Accepted) {
         FileName.clear();
@@ -173,8 +187,7 @@ void QtCommonDialog::ShowSave() {
     dialog.setFileMode(QFileDialog::AnyFile);
     makeSafeToBrowse(dialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    const QStringList filters = qtNameFilters(Filter);
-    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    setWindowsFilter(dialog, Filter);
     if (!DefaultExt.isEmpty()) dialog.setDefaultSuffix(DefaultExt);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         FileName.clear();
@@ -183,17 +196,58 @@ void QtCommonDialog::ShowSave() {
     FileName = QDir::toNativeSeparators(dialog.selectedFiles().first());
 }
 
+namespace {
+
+// The face's own style that shows the given bold and italic: of the styles with that slant
+// (italic or oblique), the one whose weight is nearest to bold or normal; of equals the plainest
+// name ("Book" before "Condensed"), as the database tells no widths.
+QString styleShowing(const QString& family, bool bold, bool italic) {
+    const int wanted = bold ? QFont::Bold : QFont::Normal;
+    QString best;
+    int bestDistance = std::numeric_limits<int>::max();
+    for (const QString& style : QFontDatabase::styles(family)) {
+        const QFont face = QFontDatabase::font(family, style, 12);
+        if (face.italic() != italic) continue;
+        const int distance = std::abs(face.weight() - wanted);
+        if (distance < bestDistance || (distance == bestDistance && style.size() < best.size())) {
+            best = style;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+void prepareFontDialog(QFontDialog& dialog, const CommonDialog& fields) {
+    dialog.setOption(QFontDialog::DontUseNativeDialog, true);
+    // A face that is not installed under its own name ("Arial" on most Linux systems) is shown as
+    // the installed family that stands in for it; the dialog would otherwise fall back to its
+    // first entry. Its own style name is given too, as the dialog matches styles by name.
+    const QString face = fields.FontName.isEmpty() ? QStringLiteral("Arial") : fields.FontName;
+    QFont start(QFontInfo(QFont(face)).family());
+    const QString style = styleShowing(start.family(), fields.FontBold, fields.FontItalic);
+    if (!style.isEmpty()) start.setStyleName(style);
+    start.setBold(fields.FontBold);
+    start.setItalic(fields.FontItalic);
+    start.setPointSizeF(fields.FontSize > 0 ? fields.FontSize : 8);
+    dialog.setCurrentFont(start);
+    const bool effects = fields.Flags & kCfEffects;
+    for (QGroupBox* group : dialog.findChildren<QGroupBox*>())
+        if (group->findChild<QCheckBox*>()) group->setVisible(effects);
+}
+
+void takeFontChoice(CommonDialog& fields, const QFont& shown, const QFont& chosen) {
+    if (chosen.family() != shown.family()) fields.FontName = chosen.family();
+    if (chosen.pointSize() != shown.pointSize()) fields.FontSize = float(chosen.pointSizeF());
+    if (chosen.bold() != shown.bold()) fields.FontBold = chosen.bold();
+    if (chosen.italic() != shown.italic()) fields.FontItalic = chosen.italic();
+}
+
 void QtCommonDialog::ShowFont() {
-    QFont initial(FontName.isEmpty() ? QStringLiteral("Arial") : FontName);
-    initial.setPointSizeF(FontSize > 0 ? FontSize : 8);
-    initial.setBold(FontBold);
-    initial.setItalic(FontItalic);
-    bool ok = false;
-    const QFont chosen =
-        QFontDialog::getFont(&ok, initial, owner_, QString(), QFontDialog::DontUseNativeDialog);
-    if (!ok) return;
-    FontName = chosen.family();
-    FontSize = float(chosen.pointSizeF());
-    FontBold = chosen.bold();
-    FontItalic = chosen.italic();
+    QFontDialog dialog(owner_);
+    prepareFontDialog(dialog, *this);
+    const QFont shown = dialog.currentFont();
+    if (dialog.exec() != QDialog::Accepted) return;
+    takeFontChoice(*this, shown, dialog.selectedFont());
 }

@@ -6,6 +6,9 @@
 
 #include <QString>
 
+class QFileDialog;
+class QFont;
+class QFontDialog;
 class QWidget;
 
 class CommonDialog {
@@ -35,6 +38,9 @@ class CommonDialog {
 // The Windows flags the program uses.
 inline constexpr qint32 kOfnReadOnly = 0x1;
 inline constexpr qint32 kOfnAllowMultiSelect = 0x200;
+// Font dialog: without CF_EFFECTS there is no strikeout, underline or colour to choose.
+inline constexpr qint32 kCfScreenFonts = 0x1;
+inline constexpr qint32 kCfEffects = 0x100;
 
 class QtCommonDialog : public CommonDialog {
   public:
@@ -47,8 +53,16 @@ class QtCommonDialog : public CommonDialog {
     QWidget* owner_;
 };
 
-// "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" becomes Qt's "Text Files (*.txt)" and
-// "All Files (*.*) (*)" name filters.
+// "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" becomes Qt's "Text Files (*.txt) (*.txt)" and
+// "All Files (*.*) (*)" name filters: each name with its patterns in a last bracket.
 QStringList qtNameFilters(const QString& windowsFilter);
+// Gives a file dialog the filter: each name shown as given, filtering by its patterns.
+void setWindowsFilter(QFileDialog& dialog, const QString& windowsFilter);
+// Sets a font dialog up from the font fields and flags: the face shown as the installed family
+// that stands for it, with the size, bold and italic selected; effects only with CF_EFFECTS.
+void prepareFontDialog(QFontDialog& dialog, const CommonDialog& fields);
+// The choice on OK: what the user left as the dialog first showed it keeps its field's value, so
+// the preset face keeps its name and an unchanged choice stays exactly as it was.
+void takeFontChoice(CommonDialog& fields, const QFont& shown, const QFont& chosen);
 // The open dialog's result in its Windows shape, from the chosen full paths.
 QString joinOpenResult(const QStringList& paths);

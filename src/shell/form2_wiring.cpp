@@ -2,6 +2,7 @@
 
 #include "chart/chart_window.h"
 #include "chart/jpeg_export.h"
+#include "platform/window_frame.h"
 #include "shell/error_report.h"
 #include "shell/event_hook.h"
 #include "shell/hover.h"
@@ -44,4 +45,8 @@ void wireForm2(Form2& form) {
             return false;
         });
     }
+    onFrameChange(form, [&form] {
+        unguarded(*form.platform.messages, kForm, QStringLiteral("Form_Resize"),
+                  [&] { refitAfterFrameChange(form); });
+    });
 }

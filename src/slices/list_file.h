@@ -33,7 +33,7 @@ QString listValueText(QStringView field, const LocaleNumbers& numbers);
 std::optional<double> fixedNotationNumber(QStringView text);
 
 // Collapses doubled separators of a joined path in one left-to-right pass; a leading run of
-// separators becomes exactly two.
+// separators becomes exactly two backslashes (a network path), or one "/" (the root).
 QString NormalizeListPath(QStringView path, QChar separator);
 
 inline constexpr qint32 kLoadListDialogFlags = 2621953;

@@ -16,8 +16,11 @@ QString collapsePairs(QStringView text, QChar separator) {
 
 QString NormalizeListPath(QStringView path, QChar separator) {
     if (!path.startsWith(separator)) return collapsePairs(path, separator);
-    // Any leading run becomes exactly two, which keeps a network path's two intact.
+    // With the backslash any leading run becomes exactly two, which keeps a network path's two
+    // intact. Where "/" separates there are no network paths and a leading run only names the
+    // root, so it becomes one: reports read "/tmp/a.txt", not "//tmp/a.txt".
+    const qsizetype leading = separator == u'\\' ? 2 : 1;
     qsizetype first = 0;
     while (first < path.size() && path[first] == separator) ++first;
-    return QString(2, separator) + collapsePairs(path.mid(first), separator);
+    return QString(leading, separator) + collapsePairs(path.mid(first), separator);
 }

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSize>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
 
@@ -89,5 +90,41 @@ TEST_F(ChartEndToEnd, ClosingTheChartWindowGivesTheMainWindowBackForAnotherChart
     ASSERT_NE(again, 0u) << "the second chart did not open";
     run.closeBox(again);
     EXPECT_TRUE(waitUntilGone(run, again));
+    EXPECT_EQ(run.signalAndWait(SIGTERM), 0);
+}
+
+TEST(ChartUnderAWindowManager, TheFirstFitTakesTheFrameIntoTheOuterSize) {
+    XvfbServer x;
+    const QString openboxPath = QStandardPaths::findExecutable("openbox");
+    if (x.display().isEmpty() || openboxPath.isEmpty()) GTEST_SKIP() << "no Xvfb or openbox";
+    ProgramRun openbox(x);
+    openbox.start(openboxPath);
+    // A window manager announces itself on the root window once it manages the display.
+    const auto managed = [&] {
+        return runTool(x.display(), {"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"})
+            .contains("window id");
+    };
+    for (int i = 0; i < 200 && !managed(); ++i) std::this_thread::sleep_for(50ms);
+    ProgramRun run(x);
+    const ChartWindows w = openChartOfSamples(run);
+    ASSERT_NE(w.chart, 0u) << "no chart window appeared";
+    // Left, right, top and bottom, as the window manager gives them.
+    const QStringList frame =
+        runTool(x.display(), {"xprop", "-id", QString::number(w.chart), "_NET_FRAME_EXTENTS"})
+            .section(u'=', 1)
+            .split(u',');
+    ASSERT_EQ(frame.size(), 4);
+    const QSize outer = run.clientSize(w.chart) + QSize(frame[0].toInt() + frame[1].toInt(),
+                                                        frame[2].toInt() + frame[3].toInt());
+    ASSERT_NE(outer, run.clientSize(w.chart)) << "no frame to take in";
+    // Saved before any resize: 270 and 1200 twips (18 and 80 px) less than the outer size.
+    run.click(w.chart, kSaveX, kSaveY);
+    const unsigned long dialog = waitForNewWindow(run, {w.main, w.chart});
+    QTemporaryDir folder;
+    run.typeText(dialog, folder.filePath("framed.jpg"));
+    run.key(dialog, "Return");
+    ASSERT_TRUE(waitForFile(folder.filePath("framed.jpg"))) << "no JPEG was written";
+    EXPECT_EQ(pictureSize(x.display(), folder.filePath("framed.jpg")),
+              QStringLiteral("%1x%2").arg(outer.width() - 18).arg(outer.height() - 80));
     EXPECT_EQ(run.signalAndWait(SIGTERM), 0);
 }

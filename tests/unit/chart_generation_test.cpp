@@ -6,6 +6,9 @@
 #include "windows/form2.h"
 
 #include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QFontDialog>
+#include <QFontInfo>
 
 namespace {
 
@@ -268,6 +271,38 @@ TEST_F(ChartGenerationTest, ChangeFontPresetsArialAndScreenFonts) {
     EXPECT_EQ(faceWhenShown, u"Arial");
     EXPECT_EQ(flagsWhenShown, 1);
     EXPECT_TRUE(fake.messages.shown.empty());
+}
+
+TEST(FontDialog, OpensOnThePresetFaceAndTheChoiceAndOkWithoutAChangeKeepsThem) {
+    struct Case {
+        float size;
+        bool bold, italic;
+        qint32 flags;
+    };
+    for (const Case& c : {Case{8, false, false, kCfScreenFonts}, Case{14, true, true, 1},
+                          Case{11, false, true, 1}, Case{20, true, false, kCfEffects}}) {
+        SCOPED_TRACE(c.size);
+        QtCommonDialog d(nullptr);
+        std::tie(d.Flags, d.FontName, d.FontSize, d.FontBold, d.FontItalic) =
+            std::tuple(c.flags, QStringLiteral("Arial"), c.size, c.bold, c.italic);
+        const auto choice = [&] {
+            return std::tuple(d.FontName, d.FontSize, d.FontBold, d.FontItalic);
+        };
+        QFontDialog dialog;
+        prepareFontDialog(dialog, d);
+        // Shown as the installed face that stands for Arial, not the dialog's first entry.
+        const QFont shown = dialog.currentFont();
+        EXPECT_EQ(shown.family(), QFontInfo(QFont(QStringLiteral("Arial"))).family());
+        EXPECT_EQ(std::tuple(shown.pointSize(), shown.bold(), shown.italic()),
+                  std::tuple(int(c.size), c.bold, c.italic));
+        for (const QCheckBox* effect : dialog.findChildren<QCheckBox*>())
+            EXPECT_EQ(effect->isVisibleTo(&dialog), bool(c.flags & kCfEffects));
+        dialog.accept();
+        takeFontChoice(d, shown, dialog.selectedFont());
+        EXPECT_EQ(choice(), std::tuple(QStringLiteral("Arial"), c.size, c.bold, c.italic));
+        takeFontChoice(d, shown, QFont(QStringLiteral("DejaVu Serif"), 17));
+        EXPECT_EQ(choice(), std::tuple(QStringLiteral("DejaVu Serif"), 17.0f, false, false));
+    }
 }
 
 TEST_F(ChartGenerationTest, AFailedStatementIsReportedAtItsLineAndGenerationGoesOn) {

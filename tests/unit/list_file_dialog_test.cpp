@@ -2,9 +2,12 @@
 #include "platform/common_dialog.h"
 #include "slices/list_file.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTemporaryDir>
 
 TEST(JoinOpenResult, GivesOnePathOrTheFolderThenEachName) {
@@ -27,6 +30,28 @@ TEST(JoinOpenResult, GivesOnePathOrTheFolderThenEachName) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(joinOpenResult(c.paths).split(QChar(0)), c.parts);
+    }
+}
+
+TEST(WindowsFilter, ShowsEachNameOnceAsGivenAndFiltersByItsPatterns) {
+    for (const auto& [filter, shown, patterns] :
+         {std::tuple("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|",
+                     QStringList{"Text Files (*.txt)", "All Files (*.*)"},
+                     QStringList{"*.txt", "*"}),
+          std::tuple("JPEG (*.jpg)|*.jpg", QStringList{"JPEG (*.jpg)"}, QStringList{"*.jpg"})}) {
+        SCOPED_TRACE(filter);
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        setWindowsFilter(dialog, QString::fromLatin1(filter));
+        const auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        const auto* files = dialog.findChild<QFileSystemModel*>();
+        ASSERT_TRUE(combo && files);
+        ASSERT_EQ(combo->count(), shown.size());
+        for (int i = 0; i < combo->count(); ++i) {
+            dialog.selectNameFilter(dialog.nameFilters().value(i));
+            EXPECT_EQ(combo->currentText(), shown.at(i));
+            EXPECT_EQ(files->nameFilters(), QStringList(patterns.at(i)));
+        }
     }
 }
 

@@ -199,5 +199,11 @@ TEST(NormalizeListPath, CollapsesDoubledBackslashes) {
         SCOPED_TRACE(QString::fromUtf16(c.path).toStdString());
         EXPECT_EQ(NormalizeListPath(QStringView(c.path), u'\\'), QString::fromUtf16(c.normalised));
     }
-    EXPECT_EQ(NormalizeListPath(u"/tmp/x//a.txt", u'/'), u"//tmp/x/a.txt");
+    // Where "/" separates, the root keeps one: "/tmp/lists" joined with "a.txt" stays as it is.
+    for (const Case& c :
+         {Case{u"/tmp/lists/a.txt", u"/tmp/lists/a.txt"}, Case{u"/tmp/x//a.txt", u"/tmp/x/a.txt"},
+          Case{u"//a.txt", u"/a.txt"}, Case{u"///", u"/"}, Case{u"a//b", u"a/b"}}) {
+        SCOPED_TRACE(QString::fromUtf16(c.path).toStdString());
+        EXPECT_EQ(NormalizeListPath(QStringView(c.path), u'/'), QString::fromUtf16(c.normalised));
+    }
 }
