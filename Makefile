@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 
-PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6printsupport6 \
+PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-svg-dev \
 	libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev \
 	xvfb xauth xdotool x11-utils fonts-liberation fonts-dejavu-core clang-format \
 	cups printer-driver-cups-pdf imagemagick poppler-utils \

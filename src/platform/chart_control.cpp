@@ -3,8 +3,13 @@
 #include "platform/clipboard.h"
 #include "platform/failure.h"
 
+#include <QAccessibleWidget>
+#include <QHelpEvent>
 #include <QLocale>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QToolTip>
 #include <QWidget>
 #include <charconv>
 #include <cmath>
@@ -67,20 +72,79 @@ class PieChart::View : public QWidget {
     View(QWidget* parent, const PieChart& owner) : QWidget(parent), owner_(owner) {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::StrongFocus);
+        setAccessibleName(QString::fromUtf16(kChartAccessibleName));
     }
+
+    const PieChart& owner() const { return owner_; }
 
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         paintPieChart(painter, QRectF(rect()), owner_.slices_, owner_.legendFont());
+        // On screen only: the chart picture carries no focus frame.
+        if (hasFocus()) {
+            QStyleOptionFocusRect frame;
+            frame.initFrom(this);
+            frame.rect = rect().adjusted(1, 1, -1, -1);
+            frame.backgroundColor = Qt::white;
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+        }
+    }
+    void focusInEvent(QFocusEvent* event) override {
+        QWidget::focusInEvent(event);
+        update();
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QWidget::focusOutEvent(event);
+        update();
+    }
+    bool event(QEvent* event) override {
+        if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const std::vector<PieSlice>& slices = owner_.slices_;
+        const std::optional<qsizetype> slice =
+            pieSliceAt(QRectF(rect()), slices, owner_.legendFont(), this, help->pos());
+        if (slice)
+            QToolTip::showText(help->globalPos(),
+                               sliceShareText(slices[size_t(*slice)], PieShares(slices)), this);
+        else
+            QToolTip::hideText();
+        return true;
     }
 
   private:
     const PieChart& owner_;
 };
 
+namespace {
+
+// The description is made when a screen reader asks for it: filling a chart of thousands of
+// slices changes it thousands of times.
+class ChartAccessible : public QAccessibleWidget {
+  public:
+    explicit ChartAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Chart) {}
+    QString text(QAccessible::Text t) const override;
+};
+
+}  // namespace
+
+QString ChartAccessible::text(QAccessible::Text t) const {
+    if (t == QAccessible::Description)
+        if (const auto* view = dynamic_cast<const PieChart::View*>(widget()))
+            return view->owner().accessibleDescription();
+    return QAccessibleWidget::text(t);
+}
+
 PieChart::PieChart(QWidget* parent, Clipboard& clipboard)
     : view_(new View(parent, *this)), clipboard_(clipboard) {
+    static const bool accessible = [] {
+        QAccessible::installFactory([](const QString&, QObject* object) -> QAccessibleInterface* {
+            auto* view = dynamic_cast<View*>(object);
+            return view ? new ChartAccessible(view) : nullptr;
+        });
+        return true;
+    }();
+    Q_UNUSED(accessible);
     view_->setObjectName(QStringLiteral("MSChart1"));
     widthTwips_ = float(view_->width()) * kTwipsPerPixel;
     heightTwips_ = float(view_->height()) * kTwipsPerPixel;
@@ -207,4 +271,20 @@ QImage PieChart::picture() const {
     return image;
 }
 
-void PieChart::copyPictureToClipboard() { clipboard_.setPicture(picture()); }
+QByteArray PieChart::svg() const {
+    if (!view_) throw Failure(QStringLiteral("The chart is no longer on its window."));
+    return pieChartSvg(QSizeF(view_->size()), slices_, legendFont(), view_.data());
+}
+
+QString PieChart::accessibleDescription() const {
+    const PieShares shares(slices_);
+    const qsizetype count = qsizetype(slices_.size());
+    QStringList lines;
+    for (qsizetype i = 0; i < std::min(count, kDescribedSlices); ++i)
+        lines.append(sliceShareText(slices_[size_t(i)], shares));
+    if (count > kDescribedSlices)
+        lines.append(QStringLiteral("and %1 more").arg(count - kDescribedSlices));
+    return lines.join(u'\n');
+}
+
+void PieChart::copyPictureToClipboard() { clipboard_.setPicture(ChartPicture(picture(), svg())); }

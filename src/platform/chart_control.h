@@ -47,6 +47,8 @@ class ChartControl {
 };
 
 inline constexpr int kMaxChartColumns = 32767;
+inline constexpr char16_t kChartAccessibleName[] = u"Pie chart";
+inline constexpr qsizetype kDescribedSlices = 200;
 
 // Our own pie chart control. The widget belongs to the parent window; the control deletes it
 // when it goes first.
@@ -79,9 +81,15 @@ class PieChart : public ChartControl {
     int filledColumnCount() const { return filledColumns_; }
     // The chart as drawn on screen, at the widget's size in device pixels.
     QImage picture() const;
+    // The same chart as vectors, at the widget's size.
+    QByteArray svg() const;
+    // What a screen reader reads for the chart: each slice as the legend reads it, with its
+    // share, for the first slices, then how many more there are.
+    QString accessibleDescription() const;
+
+    class View;  // the widget on screen
 
   private:
-    class View;
     PieSlice& currentSlice();
     void changed();
 

@@ -217,6 +217,15 @@ TEST(ChartPrintEndToEnd, PrintsOnePageOnTheDefaultCupsPrinter) {
                                << cups.readLog().toStdString();
     const QString pdf = folder + u'/' + pages.first();
     EXPECT_EQ(pdfPages(pdf), 1);
+    // cups-pdf names the page after the job, which carries the product title.
+    EXPECT_TRUE(pages.first().startsWith(QStringLiteral("Quorvel_Wedge_Studio_Deluxe")))
+        << pages.first().toStdString();
+    // Vectors and text: pdfimages lists only its two header lines, and the legend reads.
+    const QString images = runTool(QString(), {"pdfimages", "-list", pdf});
+    EXPECT_EQ(images.count(u'\n'), 2) << images.toStdString();
+    const QString text = runTool(QString(), {"pdftotext", pdf, "-"});
+    for (const char* entry : {"UK - 24", "US - 20", "Australia - 8", "Germany - 32", "France - 16"})
+        EXPECT_TRUE(text.contains(QLatin1String(entry))) << entry << " in " << text.toStdString();
     QFile::remove(pdf);
 
     // No error report came up.
