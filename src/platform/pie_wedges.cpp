@@ -23,13 +23,17 @@ constexpr QRgb mix(QRgb colour, int toward, int percent) {
 
 // The set, then its darker variants, then its lighter ones. Each run starts at another hue, so
 // no two neighbours in the cycle, the last and the first included, are variants of one colour.
-constexpr std::array<QRgb, 3 * kSafeSet.size()> makePalette() {
+struct PaletteEntry {
+    QRgb colour;
+    qsizetype hue;  // the colour of the set it is a variant of
+};
+constexpr std::array<PaletteEntry, 3 * kSafeSet.size()> makePalette() {
     constexpr size_t n = kSafeSet.size();
-    std::array<QRgb, 3 * n> palette{};
+    std::array<PaletteEntry, 3 * n> palette{};
     for (size_t k = 0; k < n; ++k) {
-        palette[k] = kSafeSet[k];
-        palette[n + k] = mix(kSafeSet[(k + 2) % n], 0, 40);
-        palette[2 * n + k] = mix(kSafeSet[(k + 5) % n], 255, 45);
+        palette[k] = {kSafeSet[k], qsizetype(k)};
+        palette[n + k] = {mix(kSafeSet[(k + 2) % n], 0, 40), qsizetype((k + 2) % n)};
+        palette[2 * n + k] = {mix(kSafeSet[(k + 5) % n], 255, 45), qsizetype((k + 5) % n)};
     }
     return palette;
 }
@@ -44,7 +48,9 @@ bool takesAngle(double value) { return value > 0 && std::isfinite(value); }
 
 }  // namespace
 
-QColor pieSliceColor(qsizetype index) { return QColor(kPalette[size_t(index % kPaletteSize)]); }
+QColor pieSliceColor(qsizetype index) {
+    return QColor(kPalette[size_t(index % kPaletteSize)].colour);
+}
 
 std::vector<QRgb> pieSliceColors(const std::vector<PieSlice>& slices) {
     std::vector<qsizetype> index(slices.size());
@@ -53,25 +59,30 @@ std::vector<QRgb> pieSliceColors(const std::vector<PieSlice>& slices) {
         index[i] = qsizetype(i) % kPaletteSize;
         if (takesAngle(slices[i].value)) wedges.push_back(i);
     }
-    // Zero slices between wedges, or a count one past a whole cycle, can bring one colour
-    // together; such a wedge takes the next colour that neither neighbour has.
+    // Zero slices between wedges, or a count just past a whole cycle, can bring one colour, or
+    // two variants of one, together; such a wedge takes the next colour whose hue neither
+    // neighbour has.
+    auto hue = [&](size_t wedge) { return kPalette[size_t(index[wedges[wedge]])].hue; };
     const size_t m = wedges.size();
     for (size_t k = 1; k < m; ++k) {
-        const qsizetype before = index[wedges[k - 1]];
-        const qsizetype after = index[wedges[(k + 1) % m]];
+        const qsizetype before = hue(k - 1);
+        const qsizetype after = hue((k + 1) % m);
         qsizetype& own = index[wedges[k]];
-        if (own != before && own != after) continue;
-        if (own != before && k + 1 < m) continue;  // the next wedge settles a clash with it
+        const qsizetype ownHue = hue(k);
+        if (ownHue != before && ownHue != after) continue;
+        if (ownHue != before && k + 1 < m) continue;  // the next wedge settles a clash with it
         for (qsizetype step = 1; step < kPaletteSize; ++step) {
             const qsizetype candidate = (own + step) % kPaletteSize;
-            if (candidate != before && candidate != after) {
+            if (kPalette[size_t(candidate)].hue != before &&
+                kPalette[size_t(candidate)].hue != after) {
                 own = candidate;
                 break;
             }
         }
     }
     std::vector<QRgb> colours(slices.size());
-    for (size_t i = 0; i < slices.size(); ++i) colours[i] = kPalette[size_t(index[i])] | 0xFF000000;
+    for (size_t i = 0; i < slices.size(); ++i)
+        colours[i] = kPalette[size_t(index[i])].colour | 0xFF000000;
     return colours;
 }
 
