@@ -3,12 +3,9 @@
 #include "platform/clipboard.h"
 #include "platform/failure.h"
 
-#include <QAccessibleWidget>
 #include <QHelpEvent>
 #include <QLocale>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <QToolTip>
 #include <QWidget>
 #include <charconv>
@@ -20,6 +17,7 @@ namespace {
 // The windows are laid out at 15 twips to a device-independent pixel.
 constexpr float kTwipsPerPixel = 15;
 constexpr float kMaxFontPoints = 2048;
+const QColor kFocusFrame(64, 64, 64);
 
 int pixelsOf(float twips) { return int(std::lround(twips / kTwipsPerPixel)); }
 
@@ -75,19 +73,16 @@ class PieChart::View : public QWidget {
         setAccessibleName(QString::fromUtf16(kChartAccessibleName));
     }
 
-    const PieChart& owner() const { return owner_; }
-
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         paintPieChart(painter, QRectF(rect()), owner_.slices_, owner_.legendFont());
-        // On screen only: the chart picture carries no focus frame.
+        // On screen only: the chart picture carries no focus frame. The chart's background is
+        // always white, so the frame takes a fixed dark colour rather than the palette's.
         if (hasFocus()) {
-            QStyleOptionFocusRect frame;
-            frame.initFrom(this);
-            frame.rect = rect().adjusted(1, 1, -1, -1);
-            frame.backgroundColor = Qt::white;
-            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+            painter.setPen(QPen(kFocusFrame, 1, Qt::DotLine));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5));
         }
     }
     void focusInEvent(QFocusEvent* event) override {
@@ -116,35 +111,8 @@ class PieChart::View : public QWidget {
     const PieChart& owner_;
 };
 
-namespace {
-
-// The description is made when a screen reader asks for it: filling a chart of thousands of
-// slices changes it thousands of times.
-class ChartAccessible : public QAccessibleWidget {
-  public:
-    explicit ChartAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Chart) {}
-    QString text(QAccessible::Text t) const override;
-};
-
-}  // namespace
-
-QString ChartAccessible::text(QAccessible::Text t) const {
-    if (t == QAccessible::Description)
-        if (const auto* view = dynamic_cast<const PieChart::View*>(widget()))
-            return view->owner().accessibleDescription();
-    return QAccessibleWidget::text(t);
-}
-
 PieChart::PieChart(QWidget* parent, Clipboard& clipboard)
     : view_(new View(parent, *this)), clipboard_(clipboard) {
-    static const bool accessible = [] {
-        QAccessible::installFactory([](const QString&, QObject* object) -> QAccessibleInterface* {
-            auto* view = dynamic_cast<View*>(object);
-            return view ? new ChartAccessible(view) : nullptr;
-        });
-        return true;
-    }();
-    Q_UNUSED(accessible);
     view_->setObjectName(QStringLiteral("MSChart1"));
     widthTwips_ = float(view_->width()) * kTwipsPerPixel;
     heightTwips_ = float(view_->height()) * kTwipsPerPixel;
@@ -158,7 +126,19 @@ QWidget& PieChart::widget() {
 }
 
 void PieChart::changed() {
-    if (view_) view_->update();
+    if (!view_) return;
+    view_->update();
+    // Filling a chart of thousands of slices changes it thousands of times in a row; the
+    // description for screen readers is made once, when the event loop next runs.
+    if (descriptionDue_) return;
+    descriptionDue_ = true;
+    QMetaObject::invokeMethod(
+        view_.data(),
+        [this] {
+            descriptionDue_ = false;
+            if (view_) view_->setAccessibleDescription(accessibleDescription());
+        },
+        Qt::QueuedConnection);
 }
 
 void PieChart::setLegendFontStyle(qint16 style) {

@@ -83,13 +83,13 @@ class PieChart : public ChartControl {
     QImage picture() const;
     // The same chart as vectors, at the widget's size.
     QByteArray svg() const;
-    // What a screen reader reads for the chart: each slice as the legend reads it, with its
-    // share, for the first slices, then how many more there are.
+    // What a screen reader reads for the chart (its accessible description, brought up to date
+    // when the event loop runs): each slice as the legend reads it, with its share, for the
+    // first slices, then how many more there are.
     QString accessibleDescription() const;
 
-    class View;  // the widget on screen
-
   private:
+    class View;
     PieSlice& currentSlice();
     void changed();
 
@@ -104,4 +104,5 @@ class PieChart : public ChartControl {
     float fontSize_ = 8;
     float widthTwips_ = 0;
     float heightTwips_ = 0;
+    bool descriptionDue_ = false;
 };

@@ -7,9 +7,12 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLocale>
 #include <QMimeData>
 #include <QSvgRenderer>
+#include <QTest>
+#include <QToolTip>
 #include <QWidget>
 #include <QXmlStreamReader>
 
@@ -165,6 +168,7 @@ TEST_F(PieChartTest, ScreenReadersGetTheNameAndEachSliceWithItsShare) {
     for (const char* row : {"UK - 24", "US - 20", "Australia - 8", "Germany - 32", "France - 16"})
         add(QString::fromLatin1(row), QString::fromLatin1(row).section(u' ', -1));
     add(QStringLiteral("None - 0"), QStringLiteral("0"));
+    QCoreApplication::processEvents();
     QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(&chart.widget());
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(reader->text(QAccessible::Name), u"Pie chart");
@@ -172,6 +176,7 @@ TEST_F(PieChartTest, ScreenReadersGetTheNameAndEachSliceWithItsShare) {
               u"UK - 24 (24 %)\nUS - 20 (20 %)\nAustralia - 8 (8 %)\nGermany - 32 (32 %)\n"
               u"France - 16 (16 %)\nNone - 0 (0 %)");
     for (int i = 7; i <= 205; ++i) add(QStringLiteral("S%1").arg(i), QStringLiteral("1"));
+    QCoreApplication::processEvents();
     const QStringList lines = reader->text(QAccessible::Description).split(u'\n');
     ASSERT_EQ(lines.size(), 201);
     EXPECT_EQ(lines[199], u"S200 (0.334 %)");
@@ -197,4 +202,36 @@ TEST_F(PieChartTest, TheClipboardOffersPngFirstAndAnSvgOfTheChartsSize) {
     QSvgRenderer svg(read.svg);
     ASSERT_TRUE(svg.isValid());
     EXPECT_EQ(svg.defaultSize(), QSize(300, 200));
+}
+
+TEST_F(PieChartTest, HoverNamesTheSliceAndAFocusFrameShowsOnScreenOnly) {
+    LocaleScope english(QLocale(QLocale::English, QLocale::UnitedStates));
+    chart.setWidthTwips(9510);
+    chart.setHeightTwips(6720);
+    add(QStringLiteral("UK - 24"), QStringLiteral("24"));
+    add(QStringLiteral("US - 76"), QStringLiteral("76"));
+    chart.setVisible(true);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QWidget& view = chart.widget();
+    const PieLayout layout =
+        layoutPieChart(QRectF(view.rect()), chart.slices(), chart.legendFont(), &view);
+    auto hover = [&](QPointF at) {
+        QHelpEvent help(QEvent::ToolTip, at.toPoint(), view.mapToGlobal(at.toPoint()));
+        QCoreApplication::sendEvent(&view, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    const QPointF pie = layout.pie.center();
+    EXPECT_EQ(hover(pie + QPointF(layout.pie.width() / 4, -layout.pie.width() / 8)),
+              u"UK - 24 (24 %)");
+    EXPECT_EQ(hover(pie - QPointF(layout.pie.width() / 4, 0)), u"US - 76 (76 %)");
+    EXPECT_EQ(hover(QPointF(layout.legend.center().x(), layout.legend.bottom() - 2)),
+              u"US - 76 (76 %)");
+
+    view.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(view.hasFocus());
+    EXPECT_NE(view.grab().toImage().convertToFormat(QImage::Format_RGB32), chart.picture());
+    view.clearFocus();
+    EXPECT_EQ(view.grab().toImage().convertToFormat(QImage::Format_RGB32), chart.picture());
 }
