@@ -72,8 +72,9 @@ std::optional<std::pair<QByteArray, std::vector<SvgText>>> splitText(const QByte
                 font.setItalic(style.italic);
                 const QPointF at(in.attributes().value(QLatin1String("x")).toDouble(),
                                  in.attributes().value(QLatin1String("y")).toDouble());
-                // Nested spans are not ours to draw; their text reads on, unstyled.
-                const QString text = in.readElementText(QXmlStreamReader::IncludeChildElements);
+                // Spans placed or styled on their own are left to the renderer.
+                const QString text = in.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+                if (in.hasError()) return std::nullopt;
                 font.setPointSizeF(style.size);  // in user units; scaled when drawn
                 texts.push_back({at, font, style.colour, text});
                 styles.pop_back();
