@@ -9,7 +9,7 @@ PREFIX ?= /usr/local
 # `make deb` builds the Debian package from a clean copy of the tree here; the .deb lands in it.
 DEB_DIR ?= build-deb
 
-PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6printsupport6 \
+PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-svg-dev \
 	libgl-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev \
 	xvfb xauth xdotool x11-utils fonts-liberation fonts-dejavu-core clang-format \
 	cups printer-driver-cups-pdf imagemagick poppler-utils \

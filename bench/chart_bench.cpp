@@ -1,6 +1,6 @@
 // The chart at 5 to 32,767 slices: from "Start Generating Chart" to the chart window's first
 // painted frame and from its close to the window gone (in process, and with the real executable
-// under its own Xvfb), one repaint, the memory the chart adds, and the JPEG save.
+// under its own Xvfb), one repaint, the memory the chart adds, the SVG and the JPEG save.
 #include "chart/chart_generation.h"
 #include "chart/jpeg_export.h"
 #include "e2e_support.h"
@@ -157,10 +157,7 @@ void BM_Repaint(benchmark::State& state) {
 }
 BENCHMARK(BM_Repaint)->Arg(5)->Arg(1000)->Arg(10000)->Arg(32767)->Unit(benchmark::kMillisecond);
 
-QImage chartPicture(int slices, QSize size) {
-    QWidget window;
-    FakeClipboard clipboard;
-    PieChart chart(&window, clipboard);
+void fillChart(PieChart& chart, int slices, QSize size) {
     chart.setWidthTwips(float(size.width() * 15));
     chart.setHeightTwips(float(size.height() * 15));
     for (int i = 1; i <= slices; ++i) {
@@ -169,8 +166,27 @@ QImage chartPicture(int slices, QSize size) {
         chart.setColumnLabel(QStringLiteral("Slice %1").arg(i));
         chart.setData(QString::number(i % 7 + 1));
     }
+}
+
+QImage chartPicture(int slices, QSize size) {
+    QWidget window;
+    FakeClipboard clipboard;
+    PieChart chart(&window, clipboard);
+    fillChart(chart, slices, size);
     return chart.picture();
 }
+
+// The vector form of an 800 x 600 chart picture, as it goes on the clipboard beside the bitmap.
+void BM_Svg800x600(benchmark::State& state) {
+    QWidget window;
+    FakeClipboard clipboard;
+    PieChart chart(&window, clipboard);
+    fillChart(chart, int(state.range(0)), QSize(800, 600));
+    qsizetype bytes = 0;
+    for (auto _ : state) bytes = chart.svg().size();
+    state.counters["bytes"] = double(bytes);
+}
+BENCHMARK(BM_Svg800x600)->Arg(5)->Arg(32767)->Unit(benchmark::kMillisecond);
 
 // SavePictureAsJpeg of an 800 x 600 chart picture.
 void BM_SaveJpeg800x600(benchmark::State& state) {

@@ -92,7 +92,7 @@ void PushButton1_Click(Form2& form) {
     guard.step(102, [&] { form.platform.application->processEvents(); });
     guard.step(104, [&] { printer.print(QStringLiteral(" ")); });
     guard.step(106, [&] {
-        const std::optional<QImage> picture =
+        const std::optional<ChartPicture> picture =
             GetClipboardPicture(*form.platform.clipboard, kAnyPictureFormat);
         if (!picture)
             throw Failure(QStringLiteral("The clipboard gave no picture of the chart to print."));

@@ -3,8 +3,8 @@
 #include <QElapsedTimer>
 #include <exception>
 
-std::optional<QImage> GetClipboardPicture(Clipboard& clipboard, qint32 format,
-                                          std::chrono::milliseconds patience) {
+std::optional<ChartPicture> GetClipboardPicture(Clipboard& clipboard, qint32 format,
+                                                std::chrono::milliseconds patience) {
     QElapsedTimer elapsed;
     elapsed.start();
     for (int attempt = 1; attempt <= kClipboardReadAttempts; ++attempt) {

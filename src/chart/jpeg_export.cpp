@@ -40,14 +40,14 @@ void PushButton5_Click(Form2& form) {
     guard.step(112, [&] { dialog = nullptr; });
     guard.step(114, [&] { form.MSChart1->copyPictureToClipboard(); });
     guard.step(116, [&] {
-        const std::optional<QImage> picture =
+        const std::optional<ChartPicture> picture =
             GetClipboardPicture(*form.platform.clipboard, kAnyPictureFormat);
         if (!picture) {
             form.Creator->clearPicture();
             throw Failure(QStringLiteral(
                 "The clipboard gave no picture of the chart, so nothing was saved."));
         }
-        form.Creator->setPicture(*picture);
+        form.Creator->setPicture(picture->bitmap);
     });
     // Without a picture there is nothing to save; the report above has said why.
     guard.step(118, [&] {

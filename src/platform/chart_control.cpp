@@ -3,8 +3,10 @@
 #include "platform/clipboard.h"
 #include "platform/failure.h"
 
+#include <QHelpEvent>
 #include <QLocale>
 #include <QPainter>
+#include <QToolTip>
 #include <QWidget>
 #include <charconv>
 #include <cmath>
@@ -15,6 +17,7 @@ namespace {
 // The windows are laid out at 15 twips to a device-independent pixel.
 constexpr float kTwipsPerPixel = 15;
 constexpr float kMaxFontPoints = 2048;
+const QColor kFocusFrame(64, 64, 64);
 
 int pixelsOf(float twips) { return int(std::lround(twips / kTwipsPerPixel)); }
 
@@ -67,12 +70,41 @@ class PieChart::View : public QWidget {
     View(QWidget* parent, const PieChart& owner) : QWidget(parent), owner_(owner) {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::StrongFocus);
+        setAccessibleName(QString::fromUtf16(kChartAccessibleName));
     }
 
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         paintPieChart(painter, QRectF(rect()), owner_.slices_, owner_.legendFont());
+        // On screen only: the chart picture carries no focus frame. The chart's background is
+        // always white, so the frame takes a fixed dark colour rather than the palette's.
+        if (hasFocus()) {
+            painter.setPen(QPen(kFocusFrame, 1, Qt::DotLine));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5));
+        }
+    }
+    void focusInEvent(QFocusEvent* event) override {
+        QWidget::focusInEvent(event);
+        update();
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QWidget::focusOutEvent(event);
+        update();
+    }
+    bool event(QEvent* event) override {
+        if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const std::vector<PieSlice>& slices = owner_.slices_;
+        const std::optional<qsizetype> slice =
+            pieSliceAt(QRectF(rect()), slices, owner_.legendFont(), this, help->pos());
+        if (slice)
+            QToolTip::showText(help->globalPos(),
+                               sliceShareText(slices[size_t(*slice)], PieShares(slices)), this);
+        else
+            QToolTip::hideText();
+        return true;
     }
 
   private:
@@ -94,7 +126,19 @@ QWidget& PieChart::widget() {
 }
 
 void PieChart::changed() {
-    if (view_) view_->update();
+    if (!view_) return;
+    view_->update();
+    // Filling a chart of thousands of slices changes it thousands of times in a row; the
+    // description for screen readers is made once, when the event loop next runs.
+    if (descriptionDue_) return;
+    descriptionDue_ = true;
+    QMetaObject::invokeMethod(
+        view_.data(),
+        [this] {
+            descriptionDue_ = false;
+            if (view_) view_->setAccessibleDescription(accessibleDescription());
+        },
+        Qt::QueuedConnection);
 }
 
 void PieChart::setLegendFontStyle(qint16 style) {
@@ -207,4 +251,20 @@ QImage PieChart::picture() const {
     return image;
 }
 
-void PieChart::copyPictureToClipboard() { clipboard_.setPicture(picture()); }
+QByteArray PieChart::svg() const {
+    if (!view_) throw Failure(QStringLiteral("The chart is no longer on its window."));
+    return pieChartSvg(QSizeF(view_->size()), slices_, legendFont(), view_.data());
+}
+
+QString PieChart::accessibleDescription() const {
+    const PieShares shares(slices_);
+    const qsizetype count = qsizetype(slices_.size());
+    QStringList lines;
+    for (qsizetype i = 0; i < std::min(count, kDescribedSlices); ++i)
+        lines.append(sliceShareText(slices_[size_t(i)], shares));
+    if (count > kDescribedSlices)
+        lines.append(QStringLiteral("and %1 more").arg(count - kDescribedSlices));
+    return lines.join(u'\n');
+}
+
+void PieChart::copyPictureToClipboard() { clipboard_.setPicture(ChartPicture(picture(), svg())); }

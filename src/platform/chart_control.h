@@ -47,6 +47,8 @@ class ChartControl {
 };
 
 inline constexpr int kMaxChartColumns = 32767;
+inline constexpr char16_t kChartAccessibleName[] = u"Pie chart";
+inline constexpr qsizetype kDescribedSlices = 200;
 
 // Our own pie chart control. The widget belongs to the parent window; the control deletes it
 // when it goes first.
@@ -79,6 +81,12 @@ class PieChart : public ChartControl {
     int filledColumnCount() const { return filledColumns_; }
     // The chart as drawn on screen, at the widget's size in device pixels.
     QImage picture() const;
+    // The same chart as vectors, at the widget's size.
+    QByteArray svg() const;
+    // What a screen reader reads for the chart (its accessible description, brought up to date
+    // when the event loop runs): each slice as the legend reads it, with its share, for the
+    // first slices, then how many more there are.
+    QString accessibleDescription() const;
 
   private:
     class View;
@@ -96,4 +104,5 @@ class PieChart : public ChartControl {
     float fontSize_ = 8;
     float widthTwips_ = 0;
     float heightTwips_ = 0;
+    bool descriptionDue_ = false;
 };

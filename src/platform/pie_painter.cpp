@@ -1,17 +1,15 @@
 #include "platform/pie_painter.h"
 
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPainter>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace {
-
-constexpr QRgb kPalette[] = {0x1F5FAF, 0xF08A24, 0x2E9E44, 0xD0312D, 0x7B4FB8, 0x19A7B8,
-                             0xE8C21A, 0x8E5A2E, 0xE0609A, 0x6B8E23, 0x5A6B7D, 0xA0D468};
-constexpr qsizetype kPaletteSize = qsizetype(std::size(kPalette));
 
 constexpr qreal kMargin = 8;
 constexpr qreal kLineSpacing = 2;
@@ -21,50 +19,28 @@ const QColor kText(Qt::black);
 
 const QRgb kBackground = 0xFFFFFFFF;
 constexpr double kFullTurn = 2 * std::numbers::pi;
+// The separating edges are background, one pixel wide.
+constexpr double kEdgeWidth = 1;
 using Rgb = std::array<double, 3>;
 
-// Values are taken relative to the largest one, so no sum of huge values overflows.
-struct Shares {
-    double largest = 0;
-    double total = 0;  // of value / largest over the slices that take an angle
-};
+Rgb rgbOf(QRgb c) { return {qRed(c) / 255.0, qGreen(c) / 255.0, qBlue(c) / 255.0}; }
 
-bool takesAngle(double value) { return value > 0 && std::isfinite(value); }
-
-Shares sharesOf(const std::vector<PieSlice>& slices) {
-    Shares s;
-    for (const PieSlice& slice : slices)
-        if (takesAngle(slice.value)) s.largest = std::max(s.largest, slice.value);
-    if (s.largest > 0)
-        for (const PieSlice& slice : slices)
-            if (takesAngle(slice.value)) s.total += slice.value / s.largest;
-    return s;
-}
-
-// The wedges as a table of angles: the slices that take an angle, each with its end angle
-// (clockwise from 12 o'clock, in radians) and its colour, and the integral of colour over angle
-// up to its start. The colour of any arc is then the difference of two integrals.
+// The wedges as a table of angles: each wedge with its end angle (clockwise from 12 o'clock, in
+// radians) and its colour, and the integral of colour over angle up to its start. The colour of
+// any arc is then the difference of two integrals.
 class AngleTable {
   public:
-    explicit AngleTable(const std::vector<PieSlice>& slices) {
-        const Shares shares = sharesOf(slices);
-        if (shares.total <= 0) return;
-        const double perShare = kFullTurn / shares.total;
-        double angle = 0;
+    AngleTable(const std::vector<PieSlice>& slices, const std::vector<QRgb>& colours,
+               double radius) {
+        const std::vector<PieWedge> wedges = pieWedges(slices, colours, radius);
+        if (wedges.empty()) return;
         Rgb integral{};
-        for (qsizetype i = 0; i < qsizetype(slices.size()); ++i) {
-            // Slices of 0 and below (and values that are no number) take no angle; they keep
-            // their legend entry all the same.
-            if (!takesAngle(slices[size_t(i)].value)) continue;
-            const double span = slices[size_t(i)].value / shares.largest * perShare;
-            const QColor c = pieSliceColor(i);
-            const Rgb colour{c.redF(), c.greenF(), c.blueF()};
-            wedges_.push_back({angle, angle + span, colour, integral});
-            for (int ch = 0; ch < 3; ++ch) integral[ch] += colour[ch] * span;
-            angle += span;
+        for (const PieWedge& w : wedges) {
+            const Rgb colour = rgbOf(w.colour);
+            wedges_.push_back({w.start, w.end, colour, integral});
+            for (int ch = 0; ch < 3; ++ch) integral[ch] += colour[ch] * (w.end - w.start);
+            if (w.edgeAtStart) edges_.push_back(w.start);
         }
-        // Rounding may leave the last end a hair short of the full turn.
-        wedges_.back().end = kFullTurn;
         fullTurn_ = integral;
 
         const size_t buckets = std::max<size_t>(1024, 2 * wedges_.size());
@@ -81,19 +57,26 @@ class AngleTable {
     bool empty() const { return wedges_.empty(); }
 
     // The mean colour over the arc of the given half width around the angle, the angle in
-    // [0, 2 pi) and the half width at most pi.
-    Rgb mean(double angle, double half) const {
+    // [0, 2 pi) and the half width at most pi, with the edges of the given half width (in
+    // radians at this distance from the centre) in the background colour.
+    Rgb mean(double angle, double half, double edgeHalf) const {
         const double from = angle - half;
         const double to = angle + half;
-        if (from >= 0 && to < kFullTurn) {
-            const size_t k = find(from);
+        Rgb c;
+        const Wedge* inside = from >= 0 && to < kFullTurn ? &wedges_[find(from)] : nullptr;
+        if (inside && to < inside->end) {
             // Most pixels lie inside one wedge.
-            if (to < wedges_[k].end) return wedges_[k].colour;
+            c = inside->colour;
+        } else {
+            const Rgb a = integralTo(from);
+            const Rgb b = integralTo(to);
+            const double perRadian = 0.5 / half;
+            c = {(b[0] - a[0]) * perRadian, (b[1] - a[1]) * perRadian, (b[2] - a[2]) * perRadian};
         }
-        const Rgb a = integralTo(from);
-        const Rgb b = integralTo(to);
-        const double perRadian = 0.5 / half;
-        return {(b[0] - a[0]) * perRadian, (b[1] - a[1]) * perRadian, (b[2] - a[2]) * perRadian};
+        if (edges_.empty()) return c;
+        const double edge = std::min(1.0, edgeCover(from, to, edgeHalf) / (2 * half));
+        for (double& ch : c) ch += (1 - ch) * edge;
+        return c;
     }
 
   private:
@@ -102,6 +85,21 @@ class AngleTable {
         Rgb colour;
         Rgb before;  // the integral up to start
     };
+
+    // How much of the arc the edges cover, in radians; an edge near 0 shows on both sides.
+    double edgeCover(double from, double to, double edgeHalf) const {
+        double cover = 0;
+        for (double shift : {-kFullTurn, 0.0, kFullTurn}) {
+            const double lo = from - edgeHalf - shift;
+            const double hi = to + edgeHalf - shift;
+            if (hi < 0 || lo >= kFullTurn) continue;
+            for (auto it = std::lower_bound(edges_.begin(), edges_.end(), lo);
+                 it != edges_.end() && *it <= hi; ++it)
+                cover += std::max(0.0, std::min(to - shift, *it + edgeHalf) -
+                                           std::max(from - shift, *it - edgeHalf));
+        }
+        return cover;
+    }
 
     Rgb integralTo(double angle) const {
         double turns = 0;
@@ -134,6 +132,7 @@ class AngleTable {
     }
 
     std::vector<Wedge> wedges_;
+    std::vector<double> edges_;  // the boundaries that carry an edge, in increasing angle
     std::vector<quint32> buckets_;
     double bucketsPerRadian_ = 0;
     Rgb fullTurn_{};
@@ -164,11 +163,14 @@ double clockAngle(double dx, double dy) {
 // from the centre) and, at the rim, the share of it that lies inside the circle. That is exact
 // antialiasing at any slice count, at a cost that follows the pixels: wedge by wedge, antialiased
 // filling costs about 30 microseconds a wedge here, far too much for thousands of slices.
-void paintWedges(QPainter& painter, const QRectF& pie, const std::vector<PieSlice>& slices) {
-    const AngleTable table(slices);
-    if (table.empty() || pie.width() <= 0) return;
+void paintWedges(QPainter& painter, const QRectF& pie, const std::vector<PieSlice>& slices,
+                 const std::vector<QRgb>& colours) {
+    if (pie.width() <= 0) return;
+    const AngleTable table(slices, colours, pie.width() / 2);
+    if (table.empty()) return;
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const int side = int(std::ceil(pie.width() * ratio));
+    const double edgeHalfWidth = kEdgeWidth * ratio / 2;
     QImage image(side, side, QImage::Format_RGB32);
     image.fill(kBackground);
     const double radius = side / 2.0;
@@ -187,7 +189,7 @@ void paintWedges(QPainter& painter, const QRectF& pie, const std::vector<PieSlic
             if (inside <= 0) continue;
             // A pixel spans about one pixel of arc; near the centre, the whole turn at most.
             const double half = rho * kFullTurn > 1 ? 0.5 / rho : kFullTurn / 2;
-            const Rgb c = table.mean(clockAngle(dx, dy), half);
+            const Rgb c = table.mean(clockAngle(dx, dy), half, edgeHalfWidth / std::max(rho, 0.5));
             auto channel = [&](double v) { return int(255 * (v * inside + (1 - inside)) + 0.5); };
             line[x] = qRgb(channel(c[0]), channel(c[1]), channel(c[2]));
         }
@@ -197,41 +199,45 @@ void paintWedges(QPainter& painter, const QRectF& pie, const std::vector<PieSlic
 }
 
 void paintLegend(QPainter& painter, const PieLayout& layout, const std::vector<PieSlice>& slices,
-                 const QFont& font) {
-    if (layout.entries == 0 && layout.more == 0) return;
+                 const std::vector<QRgb>& colours, const QFont& font) {
     painter.setFont(font);
-    const QFontMetricsF metrics(font, painter.device());
+    forEachLegendLine(layout, slices, font, painter.device(), [&](const PieLegendLine& line) {
+        if (line.slice >= 0) {
+            painter.setPen(kOutline);
+            painter.setBrush(QColor::fromRgb(colours[size_t(line.slice)]));
+            painter.drawRect(line.marker);
+        }
+        painter.setPen(kText);
+        painter.drawText(line.baseline, line.text);
+    });
+}
+
+}  // namespace
+
+void forEachLegendLine(const PieLayout& layout, const std::vector<PieSlice>& slices,
+                       const QFont& font, QPaintDevice* device,
+                       const std::function<void(const PieLegendLine&)>& visit) {
+    if (layout.entries == 0 && layout.more == 0) return;
+    const QFontMetricsF metrics(font, device);
     const qreal marker = std::max<qreal>(2, metrics.ascent() * 0.8);
     const qreal textLeft = layout.legend.left() + marker + metrics.averageCharWidth();
     const qreal textWidth = std::max<qreal>(0, layout.legend.right() - textLeft);
     qreal top = layout.legend.top();
     auto baseline = [&](qreal lineTop) {
-        return lineTop + (layout.lineHeight - metrics.height()) / 2 + metrics.ascent();
+        return QPointF(textLeft,
+                       lineTop + (layout.lineHeight - metrics.height()) / 2 + metrics.ascent());
     };
     for (qsizetype i = 0; i < layout.entries; ++i) {
         const QRectF box(layout.legend.left(), top + (layout.lineHeight - marker) / 2, marker,
                          marker);
-        painter.setPen(kOutline);
-        painter.setBrush(pieSliceColor(i));
-        painter.drawRect(box);
-        painter.setPen(kText);
-        painter.drawText(QPointF(textLeft, baseline(top)),
-                         metrics.elidedText(slices[size_t(i)].label, Qt::ElideRight, textWidth));
+        visit({box, baseline(top),
+               metrics.elidedText(slices[size_t(i)].label, Qt::ElideRight, textWidth), i});
         top += layout.lineHeight;
     }
-    if (layout.more > 0) {
-        painter.setPen(kText);
-        painter.drawText(
-            QPointF(textLeft, baseline(top)),
-            metrics.elidedText(moreSlicesText(layout.more), Qt::ElideRight, textWidth));
-    }
+    if (layout.more > 0)
+        visit({QRectF(), baseline(top),
+               metrics.elidedText(moreSlicesText(layout.more), Qt::ElideRight, textWidth), -1});
 }
-
-}  // namespace
-
-QColor pieSliceColor(qsizetype index) { return QColor(kPalette[index % kPaletteSize]); }
-
-QString moreSlicesText(qsizetype count) { return QStringLiteral("\u2026 and %1 more").arg(count); }
 
 PieLayout layoutPieChart(const QRectF& area, const std::vector<PieSlice>& slices,
                          const QFont& legendFont, QPaintDevice* device) {
@@ -284,13 +290,14 @@ void paintPieChart(QPainter& painter, const QRectF& area, const std::vector<PieS
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const PieLayout layout = layoutPieChart(area, slices, legendFont, painter.device());
+    const std::vector<QRgb> colours = pieSliceColors(slices);
     if (layout.pie.width() > 0) {
-        paintWedges(painter, layout.pie, slices);
+        paintWedges(painter, layout.pie, slices, colours);
         // The outline alone is the empty chart: nothing takes an angle.
         painter.setPen(QPen(kOutline, 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawEllipse(layout.pie.adjusted(0.5, 0.5, -0.5, -0.5));
     }
-    paintLegend(painter, layout, slices, legendFont);
+    paintLegend(painter, layout, slices, colours, legendFont);
     painter.restore();
 }

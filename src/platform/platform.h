@@ -3,6 +3,7 @@
 // or over test doubles. Each adapter has a header of its own in this folder; nothing here knows
 // the program.
 
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -35,7 +36,8 @@ struct Platform {
 // The real adapters, alive as long as this object.
 class QtPlatform {
   public:
-    QtPlatform();
+    // Print jobs go by the given name in the print queue.
+    explicit QtPlatform(const QString& printJobName);
     ~QtPlatform();
     Platform& platform() { return platform_; }
 

@@ -3,7 +3,8 @@
 // prints on the system's default printer without a dialog; tests may aim it at a PDF file.
 // Without a usable printer every operation throws Failure with a description that says why.
 
-#include <QImage>
+#include "platform/chart_picture.h"
+
 #include <QPointF>
 #include <QPrinterInfo>
 #include <QRectF>
@@ -21,9 +22,9 @@ class Printer {
     // Prints one line of text at the current position.
     virtual void print(const QString& text) = 0;
     // Paints the picture with its top-left corner at the point (twips from the top-left of the
-    // printable area) at its own physical size; larger than the rest of the printable area, it
-    // is scaled down to fit, keeping its proportions.
-    virtual void paintPicture(const QImage& picture, QPointF topLeftTwips) = 0;
+    // printable area), as large as the rest of the printable area takes it with its proportions
+    // kept: as vectors when the picture has its vector form, else as its bitmap.
+    virtual void paintPicture(const ChartPicture& picture, QPointF topLeftTwips) = 0;
     // Ends the document, so its page is printed.
     virtual void endDoc() = 0;
 };
@@ -33,13 +34,15 @@ class QtPrinter : public Printer {
     using PrinterLookup = std::function<QPrinterInfo()>;
     // The lookup finds the printer each document goes to: the default printer unless told.
     explicit QtPrinter(PrinterLookup lookup = &QPrinterInfo::defaultPrinter);
+    // The name every later print job goes by in the print queue.
+    void setDocumentName(const QString& name) { documentName_ = name; }
     ~QtPrinter() override;
 
     // Prints every later document into this PDF file instead of on a printer.
     void setPdfTarget(const QString& path) { pdfTarget_ = path; }
 
     void print(const QString& text) override;
-    void paintPicture(const QImage& picture, QPointF topLeftTwips) override;
+    void paintPicture(const ChartPicture& picture, QPointF topLeftTwips) override;
     void endDoc() override;
 
     // Where the last picture went and the printable area, in the printer's device pixels.
@@ -51,6 +54,7 @@ class QtPrinter : public Printer {
 
     PrinterLookup lookup_;
     std::optional<QString> pdfTarget_;
+    QString documentName_;
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<QPainter> painter_;
     std::optional<QString> startFailure_;
@@ -61,6 +65,6 @@ class QtPrinter : public Printer {
 
 inline constexpr char16_t kNoDefaultPrinter[] = u"No default printer is set up.";
 
-// Where a picture of the given size goes when painted at a point of an area: at its own size,
-// or scaled down keeping its proportions so that it fits the rest of the area.
+// Where a picture of the given size goes when painted at a point of an area: scaled up or down,
+// keeping its proportions, to the largest size that fits the rest of the area.
 QRectF placePicture(QSizeF picture, QPointF at, QSizeF area);

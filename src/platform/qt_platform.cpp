@@ -20,7 +20,8 @@ struct QtPlatform::Adapters {
     QtImageWriter images;
 };
 
-QtPlatform::QtPlatform() : adapters_(std::make_unique<Adapters>()) {
+QtPlatform::QtPlatform(const QString& printJobName) : adapters_(std::make_unique<Adapters>()) {
+    adapters_->printer.setDocumentName(printJobName);
     platform_.application = &adapters_->application;
     platform_.messages = &adapters_->messages;
     platform_.settings = &adapters_->settings;

@@ -64,7 +64,11 @@ TEST_F(ChartEndToEnd, TheChartOfTheSamplesSavesAsATypedNameAndStaysOnTheClipboar
 
     const QString targets =
         runTool(x.display(), {"xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"});
-    EXPECT_TRUE(targets.split(u'\n').contains("image/png")) << targets.toStdString();
+    const QStringList offered = targets.split(u'\n');
+    EXPECT_TRUE(offered.contains("image/png")) << targets.toStdString();
+    // The bitmap comes first, the vectors beside it, and never as text.
+    EXPECT_LT(offered.indexOf("image/png"), offered.indexOf("image/svg+xml"));
+    EXPECT_TRUE(offered.filter("text").isEmpty() && !offered.contains("UTF8_STRING"));
     const QString copied = folder.filePath("clipboard.png");
     runTool(x.display(),
             {"sh", "-c", "xclip -selection clipboard -t image/png -o > '" + copied + "'"});

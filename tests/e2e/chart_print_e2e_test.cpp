@@ -217,6 +217,19 @@ TEST(ChartPrintEndToEnd, PrintsOnePageOnTheDefaultCupsPrinter) {
                                << cups.readLog().toStdString();
     const QString pdf = folder + u'/' + pages.first();
     EXPECT_EQ(pdfPages(pdf), 1);
+    // cups-pdf names the page after the job, which carries the product title.
+    EXPECT_TRUE(pages.first().startsWith(QStringLiteral("Quorvel_Wedge_Studio_Deluxe")))
+        << pages.first().toStdString();
+    // Vectors and text: pdfimages lists only its two header lines, and each legend entry is a
+    // line of text. cups-pdf takes PostScript, and on the way through it the fonts lose their
+    // map to Unicode, so the words themselves are checked on Qt's own PDF in the unit tests.
+    const QStringList images = runTool(QString(), {"pdfimages", "-list", pdf}).split(u'\n');
+    EXPECT_EQ(images.filter(QRegularExpression(QStringLiteral("\\S"))).size(), 2)
+        << images.join(u'\n').toStdString();
+    const QStringList fonts = runTool(QString(), {"pdffonts", pdf}).split(u'\n');
+    EXPECT_GT(fonts.filter(QRegularExpression(QStringLiteral("\\S"))).size(), 2);
+    const QStringList lines = runTool(QString(), {"pdftotext", pdf, "-"}).split(u'\n');
+    EXPECT_GE(lines.filter(QRegularExpression(QStringLiteral("\\S"))).size(), 5);
     QFile::remove(pdf);
 
     // No error report came up.

@@ -67,18 +67,18 @@ void FakeChart::copyPictureToClipboard() {
     real.copyPictureToClipboard();
 }
 
-void FakeClipboard::setPicture(const QImage& picture) {
+void FakeClipboard::setPicture(const ChartPicture& picture) {
     if (refuseWrites) throw Failure(QStringLiteral("The clipboard is held by another program."));
     content = picture;
 }
 
-QImage FakeClipboard::picture(qint32 format) {
+ChartPicture FakeClipboard::picture(qint32 format) {
     ++reads;
     if (failingReads > 0) {
         --failingReads;
         throw Failure(QStringLiteral("The clipboard is held by another program."));
     }
-    if (format != kAnyPictureFormat || !content || content->isNull())
+    if (format != kAnyPictureFormat || !content || content->bitmap.isNull())
         throw Failure(QStringLiteral("The clipboard holds no picture."));
     return *content;
 }
@@ -87,10 +87,10 @@ void FakePrinter::print(const QString& text) {
     operations.append(QStringLiteral("print '%1'").arg(text));
 }
 
-void FakePrinter::paintPicture(const QImage& picture, QPointF topLeftTwips) {
+void FakePrinter::paintPicture(const ChartPicture& picture, QPointF topLeftTwips) {
     operations.append(QStringLiteral("picture %1x%2 at %3,%4")
-                          .arg(picture.width())
-                          .arg(picture.height())
+                          .arg(picture.bitmap.width())
+                          .arg(picture.bitmap.height())
                           .arg(topLeftTwips.x())
                           .arg(topLeftTwips.y()));
     lastPicture = picture;

@@ -43,10 +43,10 @@ class FakeChart : public ChartControl {
 
 class FakeClipboard : public Clipboard {
   public:
-    void setPicture(const QImage& picture) override;
-    QImage picture(qint32 format) override;
+    void setPicture(const ChartPicture& picture) override;
+    ChartPicture picture(qint32 format) override;
 
-    std::optional<QImage> content;
+    std::optional<ChartPicture> content;
     int failingReads = 0;  // reads that fail before the clipboard answers again
     int reads = 0;
     bool refuseWrites = false;
@@ -55,12 +55,12 @@ class FakeClipboard : public Clipboard {
 class FakePrinter : public Printer {
   public:
     void print(const QString& text) override;
-    void paintPicture(const QImage& picture, QPointF topLeftTwips) override;
+    void paintPicture(const ChartPicture& picture, QPointF topLeftTwips) override;
     void endDoc() override;
 
     // "print ' '", "picture 634x448 at 0,0", "end".
     QStringList operations;
-    std::optional<QImage> lastPicture;
+    std::optional<ChartPicture> lastPicture;
 };
 
 // Writes through the real encoder unless told to answer with a status.

@@ -4,8 +4,17 @@
 #include "platform/failure.h"
 
 #include <gtest/gtest.h>
+#include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLocale>
+#include <QMimeData>
+#include <QSvgRenderer>
+#include <QTest>
+#include <QToolTip>
 #include <QWidget>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -137,7 +146,7 @@ TEST_F(PieChartTest, ThePictureIsWhatTheScreenShows) {
     window.show();
     chart.copyPictureToClipboard();
     ASSERT_TRUE(clipboard.content);
-    const QImage copied = clipboard.content->convertToFormat(QImage::Format_RGB32);
+    const QImage copied = clipboard.content->bitmap.convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(copied.size(), QSize(300, 200));
     const QImage screen = chart.widget().grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(copied, screen);
@@ -152,4 +161,77 @@ TEST(PieChartLifetime, TheWindowMayGoFirst) {
     window.reset();
     EXPECT_THROW(chart.widget(), Failure);
     EXPECT_THROW(chart.setWidthTwips(100), Failure);
+}
+
+TEST_F(PieChartTest, ScreenReadersGetTheNameAndEachSliceWithItsShare) {
+    LocaleScope english(QLocale(QLocale::English, QLocale::UnitedStates));
+    for (const char* row : {"UK - 24", "US - 20", "Australia - 8", "Germany - 32", "France - 16"})
+        add(QString::fromLatin1(row), QString::fromLatin1(row).section(u' ', -1));
+    add(QStringLiteral("None - 0"), QStringLiteral("0"));
+    QCoreApplication::processEvents();
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(&chart.widget());
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->text(QAccessible::Name), u"Pie chart");
+    EXPECT_EQ(reader->text(QAccessible::Description),
+              u"UK - 24 (24 %)\nUS - 20 (20 %)\nAustralia - 8 (8 %)\nGermany - 32 (32 %)\n"
+              u"France - 16 (16 %)\nNone - 0 (0 %)");
+    for (int i = 7; i <= 205; ++i) add(QStringLiteral("S%1").arg(i), QStringLiteral("1"));
+    QCoreApplication::processEvents();
+    const QStringList lines = reader->text(QAccessible::Description).split(u'\n');
+    ASSERT_EQ(lines.size(), 201);
+    EXPECT_EQ(lines[199], u"S200 (0.334 %)");
+    EXPECT_EQ(lines[200], u"and 5 more");
+}
+
+TEST_F(PieChartTest, TheClipboardOffersPngFirstAndAnSvgOfTheChartsSize) {
+    chart.setWidthTwips(4500);
+    chart.setHeightTwips(3000);
+    // Markup and characters XML has no place for must not break the SVG.
+    add(QStringLiteral("<b>&\"x\" \x01\xFFFE\xD800 - 3"), QStringLiteral("3"));
+    add(QStringLiteral("US - 20"), QStringLiteral("20"));
+    QtClipboard system;
+    system.setPicture(ChartPicture(chart.picture(), chart.svg()));
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->formats(), QStringList({"image/png", "image/svg+xml"}));
+    const ChartPicture read = system.picture(kAnyPictureFormat);
+    EXPECT_EQ(read.bitmap.convertToFormat(QImage::Format_RGB32), chart.picture());
+    QXmlStreamReader xml(read.svg);
+    while (!xml.atEnd()) xml.readNext();
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    QSvgRenderer svg(read.svg);
+    ASSERT_TRUE(svg.isValid());
+    EXPECT_EQ(svg.defaultSize(), QSize(300, 200));
+}
+
+TEST_F(PieChartTest, HoverNamesTheSliceAndAFocusFrameShowsOnScreenOnly) {
+    LocaleScope english(QLocale(QLocale::English, QLocale::UnitedStates));
+    chart.setWidthTwips(9510);
+    chart.setHeightTwips(6720);
+    add(QStringLiteral("UK - 24"), QStringLiteral("24"));
+    add(QStringLiteral("US - 76"), QStringLiteral("76"));
+    chart.setVisible(true);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QWidget& view = chart.widget();
+    const PieLayout layout =
+        layoutPieChart(QRectF(view.rect()), chart.slices(), chart.legendFont(), &view);
+    auto hover = [&](QPointF at) {
+        QHelpEvent help(QEvent::ToolTip, at.toPoint(), view.mapToGlobal(at.toPoint()));
+        QCoreApplication::sendEvent(&view, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    const QPointF pie = layout.pie.center();
+    EXPECT_EQ(hover(pie + QPointF(layout.pie.width() / 4, -layout.pie.width() / 8)),
+              u"UK - 24 (24 %)");
+    EXPECT_EQ(hover(pie - QPointF(layout.pie.width() / 4, 0)), u"US - 76 (76 %)");
+    EXPECT_EQ(hover(QPointF(layout.legend.center().x(), layout.legend.bottom() - 2)),
+              u"US - 76 (76 %)");
+
+    view.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(view.hasFocus());
+    EXPECT_NE(view.grab().toImage().convertToFormat(QImage::Format_RGB32), chart.picture());
+    view.clearFocus();
+    EXPECT_EQ(view.grab().toImage().convertToFormat(QImage::Format_RGB32), chart.picture());
 }

@@ -68,7 +68,7 @@ TEST_F(JpegExportTest, SavesTheChartAsAJfifOfItsPixelSizeAtQuality80) {
     EXPECT_EQ(fake.images.saves, QStringList(path + " 634x448 80"));
     // The clipboard keeps the chart picture, and the holder has it too.
     ASSERT_TRUE(fake.clipboard.content);
-    EXPECT_EQ(*fake.clipboard.content, pie().picture());
+    EXPECT_EQ(fake.clipboard.content->bitmap, pie().picture());
     EXPECT_EQ(form->Creator->image(), pie().picture());
 
     const QString identify = QStandardPaths::findExecutable(QStringLiteral("identify"));

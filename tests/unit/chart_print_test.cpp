@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 
 namespace {
@@ -33,7 +34,7 @@ class PrintToPdfTest : public Form2Test {
 
 }  // namespace
 
-TEST(PlacePicture, KeepsItsSizeOrShrinksToFitKeepingItsProportions) {
+TEST(PlacePicture, GrowsOrShrinksToFitKeepingItsProportions) {
     struct Case {
         const char* name;
         QSizeF picture;
@@ -42,7 +43,8 @@ TEST(PlacePicture, KeepsItsSizeOrShrinksToFitKeepingItsProportions) {
         QRectF placed;
     };
     const Case cases[] = {
-        {"smaller", {600, 400}, {0, 0}, {1000, 1000}, {0, 0, 600, 400}},
+        {"smaller", {600, 400}, {0, 0}, {1000, 1000}, {0, 0, 1000, 1000.0 * 400 / 600}},
+        {"smaller and tall", {100, 400}, {0, 0}, {1000, 1000}, {0, 0, 250, 1000}},
         {"exactly the area", {1000, 500}, {0, 0}, {1000, 500}, {0, 0, 1000, 500}},
         {"too wide", {2000, 500}, {0, 0}, {1000, 1000}, {0, 0, 1000, 250}},
         {"too tall", {500, 4000}, {0, 0}, {1000, 1000}, {0, 0, 125, 1000}},
@@ -55,7 +57,7 @@ TEST(PlacePicture, KeepsItsSizeOrShrinksToFitKeepingItsProportions) {
     }
 }
 
-TEST_F(PrintToPdfTest, EachPrintIsOneDocumentOfOnePageWithThePictureInside) {
+TEST_F(PrintToPdfTest, EachPrintIsOneDocumentOfOnePageWithTheChartFittedToIt) {
     Form2& w = load();
     fill({{"UK - 24", "24"}, {"US - 20", "20"}});
     for (int job = 1; job <= 2; ++job) {
@@ -66,8 +68,9 @@ TEST_F(PrintToPdfTest, EachPrintIsOneDocumentOfOnePageWithThePictureInside) {
         EXPECT_EQ(pdfPages(pdf), 1);
         const QRectF placed = printer.lastPictureRect();
         EXPECT_TRUE(printer.printableRect().contains(placed));
-        // At its own size: 634 pixels at 96 dpi, in the printer's 1200 dpi.
-        EXPECT_NEAR(placed.width(), 634.0 / 96 * 1200, 1);
+        // As large as the page takes it, its proportions kept.
+        EXPECT_NEAR(placed.width(), printer.printableRect().width(), 1);
+        EXPECT_NEAR(placed.width() / placed.height(), 634.0 / 448, 0.01);
         EXPECT_EQ(placed.topLeft(), QPointF(0, 0));
     }
 }
@@ -85,6 +88,25 @@ TEST_F(PrintToPdfTest, APictureLargerThanThePageIsScaledDownToFit) {
     EXPECT_TRUE(area.contains(placed));
     EXPECT_NEAR(placed.width(), area.width(), 1) << "as large as the page allows";
     EXPECT_NEAR(placed.width() / placed.height(), 2.0, 0.01);
+}
+
+TEST_F(PrintToPdfTest, ThePageCarriesVectorsAndTheLegendAsText) {
+    Form2& w = load();
+    fill({{"UK - 24", "24"}, {"US - 20", "20"}, {"Germany - 32", "32"}});
+    PushButton1_Click(w);
+    ASSERT_TRUE(fake.messages.shown.empty()) << fake.messages.texts().join("|").toStdString();
+    auto run = [](const QString& tool, const QStringList& arguments) {
+        QProcess process;
+        process.start(tool, arguments);
+        return process.waitForFinished(30000) ? process.readAllStandardOutput() : QByteArray();
+    };
+    // pdfimages lists a header of two lines and then a line for each image.
+    const QByteArray images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
+    EXPECT_EQ(images.count('\n'), 2) << images.toStdString();
+    const QString text =
+        QString::fromUtf8(run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}));
+    for (const char* entry : {"UK - 24", "US - 20", "Germany - 32"})
+        EXPECT_TRUE(text.contains(QLatin1String(entry))) << entry << " in " << text.toStdString();
 }
 
 TEST_F(Form2Test, WithoutAPrinterEveryPrinterStatementSaysSo) {
@@ -107,7 +129,8 @@ TEST(QtPrinterTest, APdfThatCannotBeWrittenFailsEveryStatement) {
     QtPrinter printer(&noPrinter);
     printer.setPdfTarget(QStringLiteral("/proc/no-such-folder/page.pdf"));
     EXPECT_THROW(printer.print(QStringLiteral(" ")), Failure);
-    EXPECT_THROW(printer.paintPicture(QImage(10, 10, QImage::Format_RGB32), {}), Failure);
+    EXPECT_THROW(printer.paintPicture(ChartPicture(QImage(10, 10, QImage::Format_RGB32)), {}),
+                 Failure);
     EXPECT_THROW(printer.endDoc(), Failure);
     EXPECT_NO_THROW(printer.endDoc()) << "an ended failure does not linger";
 }

@@ -4,7 +4,9 @@
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <functional>
 #include <numbers>
+#include <set>
 
 namespace {
 
@@ -175,4 +177,63 @@ TEST(PieRenderer, SmallAreasNeverGiveANegativePie) {
         EXPECT_EQ(d.layout.pie.width(), d.layout.pie.height());
         EXPECT_GE(d.layout.entries, 0);
     }
+}
+
+TEST(PieColours, TouchingWedgesNeverShareAColour) {
+    // All slices take a wedge; only every 21st (a whole palette cycle) does; every other one.
+    const std::function<double(int)> patterns[] = {[](int) { return 1.0; },
+                                                   [](int i) { return i % 21 ? 0.0 : 2.0; },
+                                                   [](int i) { return i % 2 ? -1.0 : 3.0; }};
+    std::vector<int> counts;
+    for (int n = 1; n <= 1000; ++n) counts.push_back(n);
+    for (int n : {21 * 1000 + 1, 32761, 32767}) counts.push_back(n);
+    for (int n : counts) {
+        for (const auto& value : patterns) {
+            std::vector<PieSlice> slices(static_cast<size_t>(n));
+            for (int i = 0; i < n; ++i) slices[size_t(i)].value = value(i);
+            const std::vector<QRgb> colours = pieSliceColors(slices);
+            const std::vector<PieWedge> wedges = pieWedges(slices, colours, 200);
+            for (size_t k = 0; wedges.size() > 1 && k < wedges.size(); ++k) {
+                const PieWedge& next = wedges[(k + 1) % wedges.size()];
+                ASSERT_NE(wedges[k].colour, next.colour)
+                    << n << " slices, wedges " << wedges[k].slice << " and " << next.slice;
+                ASSERT_EQ(wedges[k].colour, colours[size_t(wedges[k].slice)]);
+            }
+        }
+    }
+}
+
+TEST(PieColours, ThirteenSlicesShowThirteenWedgesWithEdgesTheLegendAndTheHoverNameThem) {
+    const std::vector<PieSlice> slices = slicesOf({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
+    Drawn d = draw(slices);
+    const std::vector<QRgb> colours = pieSliceColors(slices);
+    const QRectF area{QPointF(), QSizeF(kArea)};
+    std::set<QRgb> seen;
+    for (int i = 0; i < 13; ++i) {
+        SCOPED_TRACE(i);
+        const double middle = (i + 0.5) * 360 / 13;
+        EXPECT_TRUE(near(atClock(d, middle), QColor(colours[size_t(i)])))
+            << describe(atClock(d, middle));
+        seen.insert(colours[size_t(i)]);
+        // Across the boundary a pixel is lighter than the wedges on both sides: an edge.
+        int lightest = 0;
+        const double pixelDegrees = 180 / std::numbers::pi / (d.layout.pie.width() / 2 * 0.9);
+        for (double step = -2; step <= 2; step += 0.5)
+            lightest = std::max(lightest,
+                                atClock(d, i * 360.0 / 13 + step * pixelDegrees, 0.9).lightness());
+        EXPECT_GT(lightest, std::max(QColor(colours[size_t(i)]).lightness(),
+                                     QColor(colours[size_t((i + 12) % 13)]).lightness()));
+        const double a = middle * std::numbers::pi / 180;
+        const QPointF onWedge =
+            d.layout.pie.center() + QPointF(std::sin(a), -std::cos(a)) * d.layout.pie.width() / 4;
+        EXPECT_EQ(pieSliceAt(area, slices, testFont(), &d.image, onWedge), i);
+        const QPointF onEntry(d.layout.legend.center().x(),
+                              d.layout.legend.top() + (i + 0.5) * d.layout.lineHeight);
+        EXPECT_EQ(pieSliceAt(area, slices, testFont(), &d.image, onEntry), i);
+    }
+    EXPECT_EQ(seen.size(), 13u);
+    EXPECT_EQ(pieSliceAt(area, slices, testFont(), &d.image, QPointF(1, 1)), std::nullopt);
+    EXPECT_EQ(sliceShareText({QStringLiteral("Germany - 32"), 32},
+                             PieShares(slicesOf({24, 20, 8, 32, 16}))),
+              u"Germany - 32 (32 %)");
 }

@@ -162,8 +162,9 @@ TEST_F(Form2Test, PrintingSendsTheChartPictureOnOnePage) {
     EXPECT_EQ(fake.printer.operations, QStringList({"print ' '", "picture 634x448 at 0,0", "end"}));
     EXPECT_EQ(fake.application.eventPasses, 1);
     ASSERT_TRUE(fake.clipboard.content);
-    EXPECT_EQ(*fake.clipboard.content, pie().picture()) << "the clipboard keeps the chart";
-    EXPECT_EQ(*fake.printer.lastPicture, pie().picture());
+    EXPECT_EQ(fake.clipboard.content->bitmap, pie().picture()) << "the clipboard keeps the chart";
+    EXPECT_EQ(fake.printer.lastPicture->bitmap, pie().picture());
+    EXPECT_EQ(fake.printer.lastPicture->svg, pie().svg()) << "it prints the vectors";
     EXPECT_TRUE(fake.messages.shown.empty());
 
     PushButton1_Click(w);
@@ -221,10 +222,11 @@ TEST(GetClipboardPicture, ReadsUpToAThousandTimesAndNeverFails) {
         FakeClipboard clipboard;
         clipboard.content = QImage(4, 3, QImage::Format_RGB32);
         clipboard.failingReads = c.failingReads;
-        const std::optional<QImage> picture = GetClipboardPicture(clipboard, kAnyPictureFormat);
+        const std::optional<ChartPicture> picture =
+            GetClipboardPicture(clipboard, kAnyPictureFormat);
         EXPECT_EQ(picture.has_value(), c.picture);
         if (picture) {
-            EXPECT_EQ(picture->size(), QSize(4, 3));
+            EXPECT_EQ(picture->bitmap.size(), QSize(4, 3));
         }
         EXPECT_EQ(clipboard.reads, c.reads);
     }
@@ -236,8 +238,8 @@ TEST(GetClipboardPicture, ReadsUpToAThousandTimesAndNeverFails) {
 TEST(GetClipboardPicture, GivesUpOnAClipboardWhoseReadsStall) {
     class StallingClipboard : public Clipboard {
       public:
-        void setPicture(const QImage&) override {}
-        QImage picture(qint32) override {
+        void setPicture(const ChartPicture&) override {}
+        ChartPicture picture(qint32) override {
             ++reads;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             throw Failure(QStringLiteral("timed out"));
