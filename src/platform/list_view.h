@@ -2,11 +2,15 @@
 // The list control of the main window: a details view with column headers over a compact model
 // of name and value texts. Rows are numbered from 1, always appended at the end, removed one at a
 // time or all at once. Appends are O(1) and their view notifications are coalesced, so restoring
-// or loading hundreds of thousands of rows does no per-row work in the view.
+// or loading hundreds of thousands of rows does no per-row work in the view. All texts share one
+// buffer, a name in one byte a character when it is Latin-1 (as nearly every name is), so a
+// million rows take little more than their characters. Cells are drawn from a bounded prefix of
+// their text (display_text.h).
 
 #include <QAbstractTableModel>
 #include <QTreeView>
 #include <QVector>
+#include <string>
 #include <vector>
 
 class SliceTableModel : public QAbstractTableModel {
@@ -22,7 +26,9 @@ class SliceTableModel : public QAbstractTableModel {
     void setSubItem(qsizetype row, QStringView text);
     QString text(qsizetype row) const;
     QString subItem(qsizetype row) const;
-    QStringView textView(qsizetype row) const;
+    qsizetype textLength(qsizetype row) const;
+    // Writes the row's text at out, which has room for textLength(row) characters; the end.
+    char16_t* copyText(qsizetype row, char16_t* out) const;
     QStringView subItemView(qsizetype row) const;
     void remove(qsizetype row);
     void clear();
@@ -32,6 +38,9 @@ class SliceTableModel : public QAbstractTableModel {
     // the list again and again; only a hint, the list grows past it as needed.
     void reserveAppends(qsizetype rows, qsizetype characters);
 
+    // A name or value longer than this cannot be held; appending or setting one throws Failure.
+    static constexpr qsizetype kMaxCellLength = 0x7FFFFFFF;
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -39,17 +48,25 @@ class SliceTableModel : public QAbstractTableModel {
 
   private:
     struct Row {
-        qsizetype start;  // into text_: the name, then the value right after it
-        qsizetype nameLength;
-        qsizetype valueLength;
+        qsizetype start;  // into bytes_: the name, then the value at the next even offset
+        quint32 nameLength;
+        quint32 valueLength : 31;
+        quint32 wideName : 1;  // the name in UTF-16, else one Latin-1 byte a character
     };
     void checkRow(qsizetype row) const;
+    const Row& at(qsizetype row) const { return rows_[size_t(row - 1)]; }
+    qsizetype valueStart(const Row& r) const;
+    qsizetype endOf(const Row& r) const;
+    // Appends a name at the end of bytes_, in the narrowest form that holds it.
+    void appendName(Row& r, QStringView name);
+    void appendValue(Row& r, QStringView value);
+    QString displayText(qsizetype row, int column) const;
     void compactIfWasteful();
 
     QVector<QString> columnTitles_;
     std::vector<Row> rows_;
-    std::u16string text_;
-    qsizetype wasted_ = 0;  // characters of removed or replaced rows still in text_
+    std::string bytes_;
+    qsizetype wasted_ = 0;  // bytes of removed or replaced rows still in bytes_
     qsizetype shown_ = 0;   // rows the view has been told about
     bool flushQueued_ = false;
 };
