@@ -33,20 +33,22 @@ void checkLength(QStringView text) {
             QStringLiteral("A text of %1 characters is too long for the list.").arg(text.size()));
 }
 
-// The loops below are written so that the compiler turns them into vector code.
-bool isLatin1(QStringView text) {
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
-    char16_t high = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) high |= p[i];
-    return high < 0x100;
-}
-
-void appendLatin1(std::string& bytes, QStringView text) {
+// Appends the text in one byte a character when every character is Latin-1; false (and
+// nothing appended) when one is not. One pass both checks and copies: nearly every name is
+// Latin-1.
+bool appendLatin1(std::string& bytes, QStringView text) {
     const size_t at = bytes.size();
     bytes.resize(at + size_t(text.size()));
     const char16_t* from = reinterpret_cast<const char16_t*>(text.utf16());
     char* to = bytes.data() + at;
-    for (qsizetype i = 0; i < text.size(); ++i) to[i] = char(from[i]);
+    char16_t high = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        high |= from[i];
+        to[i] = char(from[i]);
+    }
+    if (high < 0x100) return true;
+    bytes.resize(at);
+    return false;
 }
 
 void appendUtf16(std::string& bytes, QStringView text) {
@@ -73,13 +75,11 @@ qsizetype SliceTableModel::endOf(const Row& r) const {
 }
 
 void SliceTableModel::appendName(Row& r, QStringView name) {
-    r.wideName = !isLatin1(name);
+    r.start = qsizetype(bytes_.size());
+    r.wideName = !appendLatin1(bytes_, name);
     if (r.wideName) {
         appendUtf16(bytes_, name);
         r.start = qsizetype(bytes_.size()) - name.size() * 2;
-    } else {
-        r.start = qsizetype(bytes_.size());
-        appendLatin1(bytes_, name);
     }
     r.nameLength = quint32(name.size());
 }

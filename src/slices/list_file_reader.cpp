@@ -54,7 +54,7 @@ class LineSplitter {
         const qsizetype size = text.size();
         for (qsizetype i = start; i < size; ++i) {
             const char16_t c = data[i].unicode();
-            if (c != u'\n' && c != u'\r') continue;
+            if (c > u'\r' || (c != u'\n' && c != u'\r')) continue;
             emit(text.mid(start, i - start));
             if (c == u'\r') {
                 if (i + 1 < size) {

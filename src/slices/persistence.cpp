@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -41,29 +42,68 @@ char16_t* encodeRow(const SliceTableModel& items, qsizetype row, char16_t* out) 
     return put(terminator(), out);
 }
 
-// The first occurrence of what in text from a position on, or -1. Both separator texts begin
-// with a letter that is rare in names, found by Qt's vectorised character search; a general
-// substring search costs several times as much on a long list.
-qsizetype find(QStringView text, QStringView what, qsizetype from) {
-    const QChar first = what.front();
-    for (;;) {
-        const qsizetype at = text.indexOf(first, from);
-        if (at < 0 || text.size() - at < what.size()) return -1;
-        if (text.sliced(at, what.size()) == what) return at;
-        from = at + 1;
-    }
+constexpr qsizetype kMarkerLength = 15;
+
+// Both separator texts start with a letter that occurs nowhere else in either, so no occurrence
+// of one can begin inside an occurrence of the other or of itself: one left-to-right pass that
+// steps over each occurrence finds every terminator and separator exactly as separate searches
+// would.
+constexpr bool leadsOnlyOnce(const char16_t* marker, char16_t lead) {
+    for (qsizetype i = 1; i < kMarkerLength; ++i)
+        if (marker[i] == lead) return false;
+    return true;
+}
+static_assert(std::size(kNameValueSeparator) == kMarkerLength + 1 &&
+              std::size(kRowTerminator) == kMarkerLength + 1);
+static_assert(kNameValueSeparator[0] == kRowTerminator[0] &&
+              leadsOnlyOnce(kNameValueSeparator, kRowTerminator[0]) &&
+              leadsOnlyOnce(kRowTerminator, kRowTerminator[0]));
+
+bool markerAt(const char16_t* at, const char16_t* marker) {
+    return std::memcmp(at, marker, kMarkerLength * sizeof(char16_t)) == 0;
 }
 
-std::vector<QStringView> splitAll(QStringView text, QStringView at) {
-    std::vector<QStringView> pieces;
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype found = find(text, at, from);
-        if (found < 0) break;
-        pieces.push_back(text.mid(from, found - from));
-        from = found + at.size();
+// The first name/value separator in text from a position on, or -1.
+qsizetype findSeparator(QStringView text, qsizetype from) {
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    for (qsizetype i = from; i + kMarkerLength <= text.size(); ++i)
+        if (p[i] == kNameValueSeparator[0] && markerAt(p + i, kNameValueSeparator)) return i;
+    return -1;
+}
+
+// A piece of the stored text between two row terminators, and where its first name/value
+// separator stands (-1: it has none).
+struct Piece {
+    qsizetype start;
+    qsizetype end;
+    qsizetype separator;
+};
+
+// The pieces of the whole text in one pass. A plain loop: the separators come every few
+// characters, too often for a vectorised search to pay for its calls.
+std::vector<Piece> splitStored(QStringView text) {
+    std::vector<Piece> pieces;
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype size = text.size();
+    Piece piece{0, 0, -1};
+    qsizetype i = 0;
+    while (i + kMarkerLength <= size) {
+        if (p[i] != kRowTerminator[0]) {
+            ++i;
+        } else if (markerAt(p + i, kRowTerminator)) {
+            piece.end = i;
+            pieces.push_back(piece);
+            i += kMarkerLength;
+            piece = Piece{i, 0, -1};
+        } else if (markerAt(p + i, kNameValueSeparator)) {
+            if (piece.separator < 0) piece.separator = i;
+            i += kMarkerLength;
+        } else {
+            ++i;
+        }
     }
-    pieces.push_back(text.mid(from));
+    piece.end = size;
+    pieces.push_back(piece);
     return pieces;
 }
 
@@ -110,9 +150,9 @@ void restoreList(Form1& form, GuardedProcedure& guard) {
                                                   productTitle(), QString::fromUtf16(kDataKey));
     });
     if (guard.exitTest(138, [&] { return text.isEmpty(); })) return;
-    std::vector<QStringView> pieces;
+    std::vector<Piece> pieces;
     guard.step(140, [&] {
-        pieces = splitAll(text, terminator());
+        pieces = splitStored(text);
         try {
             list.items().reserveAppends(qsizetype(pieces.size()), text.size());
         } catch (const std::bad_alloc&) {
@@ -122,20 +162,25 @@ void restoreList(Form1& form, GuardedProcedure& guard) {
     guard.forLoop(
         142, 152, [&] { return std::pair<qsizetype, qsizetype>(0, qsizetype(pieces.size()) - 1); },
         [&](qsizetype i) {
-            if (guard.exitTest(144, [&] { return pieces.at(size_t(i)).isEmpty(); })) return;
+            if (guard.exitTest(144, [&] {
+                    const Piece& piece = pieces.at(size_t(i));
+                    return piece.start == piece.end;
+                }))
+                return;
             QStringView name;
             QStringView value;
             bool hasValue = false;
             guard.step(146, [&] {
-                const QStringView piece = pieces.at(size_t(i));
-                const qsizetype at = find(piece, separator(), 0);
-                name = at < 0 ? piece : piece.left(at);
-                if (at >= 0) {
-                    hasValue = true;
+                const Piece& piece = pieces.at(size_t(i));
+                const QStringView whole =
+                    QStringView(text).sliced(piece.start, piece.end - piece.start);
+                hasValue = piece.separator >= 0;
+                name = hasValue ? whole.first(piece.separator - piece.start) : whole;
+                if (hasValue) {
                     // Fields after the value are ignored.
-                    const QStringView rest = piece.mid(at + separator().size());
-                    const qsizetype next = find(rest, separator(), 0);
-                    value = next < 0 ? rest : rest.left(next);
+                    const QStringView rest = whole.sliced(name.size() + kMarkerLength);
+                    const qsizetype next = findSeparator(rest, 0);
+                    value = next < 0 ? rest : rest.first(next);
                 }
             });
             qsizetype row = 0;
