@@ -33,11 +33,20 @@ void checkLength(QStringView text) {
             QStringLiteral("A text of %1 characters is too long for the list.").arg(text.size()));
 }
 
+// Room for that many more bytes and a short value after them, so that the value after a huge
+// name does not copy the whole buffer into one twice its size.
+void makeRoom(std::string& bytes, size_t extra) {
+    constexpr size_t kValueRoom = 64;
+    const size_t want = bytes.size() + extra;
+    if (want > bytes.capacity()) bytes.reserve(std::max(want + kValueRoom, bytes.capacity() * 2));
+}
+
 // Appends the text in one byte a character when every character is Latin-1; false (and
 // nothing appended) when one is not. One pass both checks and copies: nearly every name is
 // Latin-1.
 bool appendLatin1(std::string& bytes, QStringView text) {
     const size_t at = bytes.size();
+    makeRoom(bytes, size_t(text.size()));
     bytes.resize(at + size_t(text.size()));
     const char16_t* from = reinterpret_cast<const char16_t*>(text.utf16());
     char* to = bytes.data() + at;
@@ -52,6 +61,7 @@ bool appendLatin1(std::string& bytes, QStringView text) {
 }
 
 void appendUtf16(std::string& bytes, QStringView text) {
+    makeRoom(bytes, size_t(text.size()) * 2 + 1);
     if (bytes.size() % 2) bytes.push_back('\0');
     bytes.append(reinterpret_cast<const char*>(text.utf16()), size_t(text.size()) * 2);
 }
