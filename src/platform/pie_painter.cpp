@@ -1,5 +1,7 @@
 #include "platform/pie_painter.h"
 
+#include "platform/display_text.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
@@ -215,8 +217,9 @@ void paintLegend(QPainter& painter, const PieLayout& layout, const std::vector<P
         painter.setBrush(pieSliceColor(i));
         painter.drawRect(box);
         painter.setPen(kText);
-        painter.drawText(QPointF(textLeft, baseline(top)),
-                         metrics.elidedText(slices[size_t(i)].label, Qt::ElideRight, textWidth));
+        painter.drawText(
+            QPointF(textLeft, baseline(top)),
+            metrics.elidedText(displayText(slices[size_t(i)].label), Qt::ElideRight, textWidth));
         top += layout.lineHeight;
     }
     if (layout.more > 0) {
@@ -255,7 +258,8 @@ PieLayout layoutPieChart(const QRectF& area, const std::vector<PieSlice>& slices
         // Only the entries that are drawn are measured, so a long list costs nothing here.
         qreal widest = 0;
         for (qsizetype i = 0; i < layout.entries; ++i)
-            widest = std::max(widest, metrics.horizontalAdvance(slices[size_t(i)].label));
+            widest =
+                std::max(widest, metrics.horizontalAdvance(displayText(slices[size_t(i)].label)));
         if (layout.more > 0)
             widest = std::max(widest, metrics.horizontalAdvance(moreSlicesText(layout.more)));
         const qreal marker = std::max<qreal>(2, metrics.ascent() * 0.8);
