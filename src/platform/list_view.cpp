@@ -84,19 +84,23 @@ qsizetype SliceTableModel::endOf(const Row& r) const {
                          : r.start + qsizetype(r.nameLength) * (r.wideName ? 2 : 1);
 }
 
+// Both change the row only once its text is in place, so a failed allocation leaves it whole.
 void SliceTableModel::appendName(Row& r, QStringView name) {
-    r.start = qsizetype(bytes_.size());
-    r.wideName = !appendLatin1(bytes_, name);
-    if (r.wideName) {
+    qsizetype start = qsizetype(bytes_.size());
+    const bool wide = !appendLatin1(bytes_, name);
+    if (wide) {
         appendUtf16(bytes_, name);
-        r.start = qsizetype(bytes_.size()) - name.size() * 2;
+        start = qsizetype(bytes_.size()) - name.size() * 2;
     }
+    r.start = start;
+    r.wideName = wide;
     r.nameLength = quint32(name.size());
+    r.valueLength = 0;
 }
 
 void SliceTableModel::appendValue(Row& r, QStringView value) {
-    r.valueLength = quint32(value.size());
     if (!value.isEmpty()) appendUtf16(bytes_, value);
+    r.valueLength = quint32(value.size());
 }
 
 qsizetype SliceTableModel::append(QStringView text) {
@@ -128,11 +132,13 @@ void SliceTableModel::setSubItem(qsizetype row, QStringView value) {
     if (row == count() && endOf(r) == qsizetype(bytes_.size())) {
         // The last row written, as every loader's is: its value is replaced in place.
         bytes_.resize(size_t(r.start + qsizetype(r.nameLength) * (r.wideName ? 2 : 1)));
+        r.valueLength = 0;
     } else {
         // Rewriting an earlier row moves it to the end; its old bytes become waste.
         const QString name = text(row);
-        wasted_ += endOf(r) - r.start;
+        const qsizetype oldBytes = endOf(r) - r.start;
         appendName(r, name);
+        wasted_ += oldBytes;
     }
     appendValue(r, value);
     if (row <= shown_) {
