@@ -74,14 +74,17 @@ char16_t* widen(const char* from, qsizetype length, char16_t* to) {
 
 }  // namespace
 
+qsizetype SliceTableModel::nameEnd(const Row& r) const {
+    return r.start + qsizetype(r.nameLength) * (r.wideName ? 2 : 1);
+}
+
 qsizetype SliceTableModel::valueStart(const Row& r) const {
-    const qsizetype nameEnd = r.start + qsizetype(r.nameLength) * (r.wideName ? 2 : 1);
-    return nameEnd + (nameEnd % 2);
+    const qsizetype end = nameEnd(r);
+    return r.wideValue ? end + (end % 2) : end;
 }
 
 qsizetype SliceTableModel::endOf(const Row& r) const {
-    return r.valueLength ? valueStart(r) + qsizetype(r.valueLength) * 2
-                         : r.start + qsizetype(r.nameLength) * (r.wideName ? 2 : 1);
+    return valueStart(r) + qsizetype(r.valueLength) * (r.wideValue ? 2 : 1);
 }
 
 // Both change the row only once its text is in place, so a failed allocation leaves it whole.
@@ -96,16 +99,19 @@ void SliceTableModel::appendName(Row& r, QStringView name) {
     r.wideName = wide;
     r.nameLength = quint32(name.size());
     r.valueLength = 0;
+    r.wideValue = false;
 }
 
 void SliceTableModel::appendValue(Row& r, QStringView value) {
-    if (!value.isEmpty()) appendUtf16(bytes_, value);
+    const bool wide = !appendLatin1(bytes_, value);
+    if (wide) appendUtf16(bytes_, value);
+    r.wideValue = wide;
     r.valueLength = quint32(value.size());
 }
 
 qsizetype SliceTableModel::append(QStringView text) {
     checkLength(text);
-    Row r{0, 0, 0, 0};
+    Row r{0, 0, 0, 0, 0};
     appendName(r, text);
     rows_.push_back(r);
     if (!flushQueued_) {
@@ -131,8 +137,9 @@ void SliceTableModel::setSubItem(qsizetype row, QStringView value) {
     Row& r = rows_[size_t(row - 1)];
     if (row == count() && endOf(r) == qsizetype(bytes_.size())) {
         // The last row written, as every loader's is: its value is replaced in place.
-        bytes_.resize(size_t(r.start + qsizetype(r.nameLength) * (r.wideName ? 2 : 1)));
+        bytes_.resize(size_t(nameEnd(r)));
         r.valueLength = 0;
+        r.wideValue = false;
     } else {
         // Rewriting an earlier row moves it to the end; its old bytes become waste.
         const QString name = text(row);
@@ -148,26 +155,28 @@ void SliceTableModel::setSubItem(qsizetype row, QStringView value) {
     compactIfWasteful();
 }
 
-qsizetype SliceTableModel::textLength(qsizetype row) const {
+SliceTableModel::Cell SliceTableModel::cell(qsizetype row, int column) const {
     checkRow(row);
-    return at(row).nameLength;
+    const Row& r = at(row);
+    if (column == 0) return Cell{bytes_.data() + r.start, r.nameLength, bool(r.wideName)};
+    return Cell{bytes_.data() + valueStart(r), r.valueLength, bool(r.wideValue)};
 }
+
+char16_t* SliceTableModel::copy(const Cell& cell, char16_t* out) {
+    if (!cell.wide) return widen(cell.data, cell.length, out);
+    std::memcpy(out, cell.data, size_t(cell.length) * 2);
+    return out + cell.length;
+}
+
+qsizetype SliceTableModel::textLength(qsizetype row) const { return cell(row, 0).length; }
+qsizetype SliceTableModel::subItemLength(qsizetype row) const { return cell(row, 1).length; }
 
 char16_t* SliceTableModel::copyText(qsizetype row, char16_t* out) const {
-    checkRow(row);
-    const Row& r = at(row);
-    const char* from = bytes_.data() + r.start;
-    if (!r.wideName) return widen(from, r.nameLength, out);
-    std::memcpy(out, from, size_t(r.nameLength) * 2);
-    return out + r.nameLength;
+    return copy(cell(row, 0), out);
 }
 
-QStringView SliceTableModel::subItemView(qsizetype row) const {
-    checkRow(row);
-    const Row& r = at(row);
-    if (r.valueLength == 0) return QStringView();
-    return QStringView(reinterpret_cast<const char16_t*>(bytes_.data() + valueStart(r)),
-                       qsizetype(r.valueLength));
+char16_t* SliceTableModel::copySubItem(qsizetype row, char16_t* out) const {
+    return copy(cell(row, 1), out);
 }
 
 QString SliceTableModel::text(qsizetype row) const {
@@ -176,17 +185,30 @@ QString SliceTableModel::text(qsizetype row) const {
     return name;
 }
 
-QString SliceTableModel::subItem(qsizetype row) const { return subItemView(row).toString(); }
+QString SliceTableModel::subItem(qsizetype row) const {
+    QString value(subItemLength(row), Qt::Uninitialized);
+    copySubItem(row, reinterpret_cast<char16_t*>(value.data()));
+    return value;
+}
+
+CellText SliceTableModel::subItemView(qsizetype row) const {
+    CellText text;
+    const Cell value = cell(row, 1);
+    text.size_ = value.length;
+    if (value.length <= CellText::kInline)
+        copy(value, text.inline_);
+    else
+        text.large_ = subItem(row);
+    return text;
+}
 
 QString SliceTableModel::displayText(qsizetype row, int column) const {
-    if (column != 0) return ::displayText(subItemView(row));
-    const Row& r = at(row);
-    if (r.wideName)
-        return ::displayText(QStringView(reinterpret_cast<const char16_t*>(bytes_.data() + r.start),
-                                         qsizetype(r.nameLength)));
-    if (r.nameLength <= quint32(kDisplayTextLimit))
-        return QString::fromLatin1(bytes_.data() + r.start, qsizetype(r.nameLength));
-    return QString::fromLatin1(bytes_.data() + r.start, kDisplayTextLimit) + QChar(0x2026);
+    const Cell shown = cell(row, column);
+    if (shown.wide)
+        return ::displayText(
+            QStringView(reinterpret_cast<const char16_t*>(shown.data), shown.length));
+    if (shown.length <= kDisplayTextLimit) return QString::fromLatin1(shown.data, shown.length);
+    return QString::fromLatin1(shown.data, kDisplayTextLimit) + QChar(0x2026);
 }
 
 void SliceTableModel::remove(qsizetype row) {
@@ -221,7 +243,8 @@ void SliceTableModel::compactIfWasteful() {
     for (Row& r : rows_) {
         const qsizetype from = r.start;
         const qsizetype length = endOf(r) - from;
-        // A name in UTF-16 and every value start at an even offset, as they did before.
+        // Texts in UTF-16 stay at even offsets: a row with such a name starts even, any other
+        // keeps the parity it had, so the padding inside it stays right.
         if (r.wideName && compact.size() % 2) compact.push_back('\0');
         if (!r.wideName && (compact.size() % 2) != size_t(from % 2)) compact.push_back('\0');
         r.start = qsizetype(compact.size());

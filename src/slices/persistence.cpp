@@ -17,7 +17,7 @@ constexpr QStringView separator() { return QStringView(kNameValueSeparator); }
 constexpr QStringView terminator() { return QStringView(kRowTerminator); }
 
 qsizetype encodedLength(const SliceTableModel& items, qsizetype row) {
-    return items.textLength(row) + separator().size() + items.subItemView(row).size() +
+    return items.textLength(row) + separator().size() + items.subItemLength(row) +
            terminator().size();
 }
 
@@ -38,7 +38,7 @@ char16_t* put(QStringView text, char16_t* out) {
 char16_t* encodeRow(const SliceTableModel& items, qsizetype row, char16_t* out) {
     out = items.copyText(row, out);
     out = put(separator(), out);
-    out = put(items.subItemView(row), out);
+    out = items.copySubItem(row, out);
     return put(terminator(), out);
 }
 

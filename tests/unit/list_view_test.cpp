@@ -23,8 +23,8 @@ void expectRows(const ListView& list, const Rows& rows) {
 }
 
 TEST(ListViewTest, RowsKeepTheirTextsThroughRewritesRemovalsAndCompaction) {
-    // Latin-1 names are held in one byte a character, others in two, values always in two: rows
-    // of every kind and length are rewritten, moved and removed until the list compacts.
+    // Latin-1 texts are held in one byte a character, others in two at even offsets: rows of
+    // every kind and length are rewritten, moved and removed until the list compacts.
     const QString kinds[] = {"",
                              "a",
                              "ab",
