@@ -1,5 +1,6 @@
 // Start-up with a stored list, the close-time store, and list work at a million rows.
 #include "fakes/fake_platform.h"
+#include "list_file_generator.h"
 #include "platform/list_view.h"
 #include "platform/settings_store.h"
 #include "shell/error_report.h"
@@ -20,12 +21,7 @@ const QString kApp = QStringLiteral("Brakenwel");
 const QString kSection = QStringLiteral("Quorvel Wedge Studio Deluxe");
 
 QString encodedRows(int rows) {
-    QString text;
-    for (int i = 0; i < rows; ++i)
-        text += QStringLiteral("name%1").arg(i, 6, 10, QLatin1Char('0')) +
-                QString::fromUtf16(kNameValueSeparator) + QStringLiteral("12.5") +
-                QString::fromUtf16(kRowTerminator);
-    return text;
+    return variedStoredList(rows, kNameValueSeparator, kRowTerminator);
 }
 
 struct RealStoreWindow {
@@ -63,10 +59,12 @@ void BM_EncodeAndStore(benchmark::State& state) {
     RealStoreWindow env;
     Form1 form(env.fake.platform());
     Form_Load(form);
+    VariedRows varied;
+    char name[32];
+    char value[32];
     for (int i = 0; i < state.range(0); ++i) {
-        const qsizetype row =
-            form.ListView1->add(QStringLiteral("name%1").arg(i, 6, 10, QLatin1Char('0')));
-        form.ListView1->setSubItem(row, QStringLiteral("12.5"));
+        const qsizetype row = form.ListView1->add(QString::fromLatin1(name, varied.name(name)));
+        form.ListView1->setSubItem(row, QString::fromLatin1(value, varied.value(value)));
     }
     for (auto _ : state) {
         GuardedProcedure guard(env.fake.messages, "Form1", "Form_QueryUnload");

@@ -2,12 +2,32 @@
 // The list control of the main window: a details view with column headers over a compact model
 // of name and value texts. Rows are numbered from 1, always appended at the end, removed one at a
 // time or all at once. Appends are O(1) and their view notifications are coalesced, so restoring
-// or loading hundreds of thousands of rows does no per-row work in the view.
+// or loading hundreds of thousands of rows does no per-row work in the view. All texts share one
+// buffer, each in one byte a character when it is Latin-1 (as nearly every name and value is),
+// so a million rows take little more than their characters. Cells are drawn from a bounded prefix
+// of their text (display_text.h).
 
 #include <QAbstractTableModel>
 #include <QTreeView>
 #include <QVector>
+#include <string>
 #include <vector>
+
+// A cell's text for the length of an expression: a short one copied into a buffer of its own,
+// a longer one into a string.
+class CellText {
+  public:
+    operator QStringView() const {
+        return size_ <= kInline ? QStringView(inline_, size_) : QStringView(large_);
+    }
+
+  private:
+    friend class SliceTableModel;
+    static constexpr qsizetype kInline = 32;
+    char16_t inline_[kInline];
+    qsizetype size_ = 0;
+    QString large_;
+};
 
 class SliceTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -22,8 +42,13 @@ class SliceTableModel : public QAbstractTableModel {
     void setSubItem(qsizetype row, QStringView text);
     QString text(qsizetype row) const;
     QString subItem(qsizetype row) const;
-    QStringView textView(qsizetype row) const;
-    QStringView subItemView(qsizetype row) const;
+    qsizetype textLength(qsizetype row) const;
+    qsizetype subItemLength(qsizetype row) const;
+    // Write the row's text or value at out, which has room for it; the end.
+    char16_t* copyText(qsizetype row, char16_t* out) const;
+    char16_t* copySubItem(qsizetype row, char16_t* out) const;
+    // The value for a moment, without allocating for a short one.
+    CellText subItemView(qsizetype row) const;
     void remove(qsizetype row);
     void clear();
     // Tells the view about rows appended since the last call; runs by itself from the event loop.
@@ -32,24 +57,45 @@ class SliceTableModel : public QAbstractTableModel {
     // the list again and again; only a hint, the list grows past it as needed.
     void reserveAppends(qsizetype rows, qsizetype characters);
 
+    // A name or value longer than this cannot be held; appending or setting one throws Failure.
+    static constexpr qsizetype kMaxCellLength = 0x7FFFFFFF;
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
+    // A text in UTF-16 starts at an even offset; a Latin-1 one, one byte a character, anywhere.
     struct Row {
-        qsizetype start;  // into text_: the name, then the value right after it
-        qsizetype nameLength;
-        qsizetype valueLength;
+        qsizetype start;  // into bytes_: the name, then the value right after it
+        quint32 nameLength : 31;
+        quint32 wideName : 1;
+        quint32 valueLength : 31;
+        quint32 wideValue : 1;
+    };
+    struct Cell {
+        const char* data;
+        qsizetype length;
+        bool wide;
     };
     void checkRow(qsizetype row) const;
+    const Row& at(qsizetype row) const { return rows_[size_t(row - 1)]; }
+    qsizetype nameEnd(const Row& r) const;
+    qsizetype valueStart(const Row& r) const;
+    qsizetype endOf(const Row& r) const;
+    Cell cell(qsizetype row, int column) const;
+    static char16_t* copy(const Cell& cell, char16_t* out);
+    // Append a text at the end of bytes_, in the narrowest form that holds it.
+    void appendName(Row& r, QStringView name);
+    void appendValue(Row& r, QStringView value);
+    QString displayText(qsizetype row, int column) const;
     void compactIfWasteful();
 
     QVector<QString> columnTitles_;
     std::vector<Row> rows_;
-    std::u16string text_;
-    qsizetype wasted_ = 0;  // characters of removed or replaced rows still in text_
+    std::string bytes_;
+    qsizetype wasted_ = 0;  // bytes of removed or replaced rows still in bytes_
     qsizetype shown_ = 0;   // rows the view has been told about
     bool flushQueued_ = false;
 };

@@ -1,5 +1,7 @@
 #include "platform/pie_painter.h"
 
+#include "platform/display_text.h"
+
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
@@ -231,7 +233,8 @@ void forEachLegendLine(const PieLayout& layout, const std::vector<PieSlice>& sli
         const QRectF box(layout.legend.left(), top + (layout.lineHeight - marker) / 2, marker,
                          marker);
         visit({box, baseline(top),
-               metrics.elidedText(slices[size_t(i)].label, Qt::ElideRight, textWidth), i});
+               metrics.elidedText(displayText(slices[size_t(i)].label), Qt::ElideRight, textWidth),
+               i});
         top += layout.lineHeight;
     }
     if (layout.more > 0)
@@ -261,7 +264,8 @@ PieLayout layoutPieChart(const QRectF& area, const std::vector<PieSlice>& slices
         // Only the entries that are drawn are measured, so a long list costs nothing here.
         qreal widest = 0;
         for (qsizetype i = 0; i < layout.entries; ++i)
-            widest = std::max(widest, metrics.horizontalAdvance(slices[size_t(i)].label));
+            widest =
+                std::max(widest, metrics.horizontalAdvance(displayText(slices[size_t(i)].label)));
         if (layout.more > 0)
             widest = std::max(widest, metrics.horizontalAdvance(moreSlicesText(layout.more)));
         const qreal marker = std::max<qreal>(2, metrics.ascent() * 0.8);

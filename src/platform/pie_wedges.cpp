@@ -1,5 +1,7 @@
 #include "platform/pie_painter.h"
 
+#include "platform/display_text.h"
+
 #include <QLocale>
 #include <algorithm>
 #include <array>
@@ -129,7 +131,8 @@ QString sliceShareText(const PieSlice& slice, const PieShares& shares) {
     const QString share = percent > 0 && percent < 0.1
                               ? QStringLiteral("< ") + QLocale().toString(0.1)
                               : QLocale().toString(percent, 'g', 3);
-    return QStringLiteral("%1 (%2 %)").arg(slice.label, share);
+    // A tool tip or a screen reader gets no more of a long name than the legend shows.
+    return QStringLiteral("%1 (%2 %)").arg(displayText(slice.label), share);
 }
 
 QString moreSlicesText(qsizetype count) { return QStringLiteral("\u2026 and %1 more").arg(count); }

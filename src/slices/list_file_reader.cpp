@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QStringDecoder>
 #include <cerrno>
 #include <cstring>
@@ -39,10 +40,13 @@ Failure systemFailure(const QString& what, const QString& path, int error) {
 #endif
 
 // Splits decoded text into lines at CR LF, CR and LF, across chunk ends; a line that spans
-// chunks is gathered in pending_, one that does not is passed straight from the chunk.
+// chunks is gathered in pending_, one that does not is passed straight from the chunk. A line
+// longer than the bound is refused before it is gathered whole.
 class LineSplitter {
   public:
-    explicit LineSplitter(const std::function<void(QStringView)>& onLine) : onLine_(onLine) {}
+    LineSplitter(const std::function<void(QStringView)>& onLine, const QString& path,
+                 qsizetype maxLineLength)
+        : onLine_(onLine), path_(path), maxLineLength_(maxLineLength) {}
 
     void feed(QStringView text) {
         qsizetype start = 0;
@@ -54,7 +58,7 @@ class LineSplitter {
         const qsizetype size = text.size();
         for (qsizetype i = start; i < size; ++i) {
             const char16_t c = data[i].unicode();
-            if (c != u'\n' && c != u'\r') continue;
+            if (c > u'\r' || (c != u'\n' && c != u'\r')) continue;
             emit(text.mid(start, i - start));
             if (c == u'\r') {
                 if (i + 1 < size) {
@@ -66,7 +70,7 @@ class LineSplitter {
             start = i + 1;
         }
         if (start < size) {
-            pending_.append(text.mid(start));
+            gather(text.mid(start));
             hasPending_ = true;
         }
     }
@@ -77,18 +81,40 @@ class LineSplitter {
     }
 
   private:
+    void gather(QStringView part) {
+        if (part.size() > maxLineLength_ - pending_.size())
+            throw Failure(
+                QStringLiteral("%1 cannot be read as a list file: line %2 is longer than %3 "
+                               "characters, too long to hold as a row.")
+                    .arg(QDir::toNativeSeparators(path_))
+                    .arg(lineNumber_ + 1)
+                    .arg(QLocale::c().toString(maxLineLength_)));
+        pending_.append(part);
+    }
+
     void emit(QStringView tail) {
         if (!hasPending_) {
+            if (tail.size() > maxLineLength_) gather(tail);  // only with a bound below a chunk
+            ++lineNumber_;
             onLine_(tail);
             return;
         }
-        pending_.append(tail);
+        gather(tail);
         hasPending_ = false;
+        ++lineNumber_;
         onLine_(pending_);
-        pending_.clear();  // keeps its capacity for the next long line
+        // The buffer is kept for the next line that spans chunks, unless it grew large.
+        constexpr qsizetype kKeptCharacters = 1 << 20;
+        if (pending_.capacity() > kKeptCharacters)
+            pending_ = QString();
+        else
+            pending_.clear();
     }
 
     const std::function<void(QStringView)>& onLine_;
+    const QString& path_;
+    qsizetype maxLineLength_;
+    qint64 lineNumber_ = 0;  // of the lines passed on so far
     QString pending_;
     bool hasPending_ = false;
     bool afterCr_ = false;
@@ -119,8 +145,8 @@ qsizetype characterBoundary(QByteArrayView bytes) {
 #endif
 }
 
-ListFileReader::ListFileReader(const QString& path, qsizetype chunkBytes)
-    : path_(path), chunkBytes_(qMax<qsizetype>(chunkBytes, 16)) {
+ListFileReader::ListFileReader(const QString& path, qsizetype chunkBytes, qsizetype maxLineLength)
+    : path_(path), chunkBytes_(qMax<qsizetype>(chunkBytes, 16)), maxLineLength_(maxLineLength) {
 #ifdef Q_OS_UNIX
     const QByteArray native = QFile::encodeName(path);
     struct stat before;
@@ -166,7 +192,7 @@ void ListFileReader::readLines(const std::function<void(QStringView line)>& onLi
     // join two lines.
     QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless |
                                                          QStringConverter::Flag::ConvertInitialBom);
-    LineSplitter lines(onLine);
+    LineSplitter lines(onLine, path_, maxLineLength_);
     QByteArray bytes;  // a character cut off at the last chunk's end, then the new chunk
     QString text;
     auto decode = [&](QByteArrayView part) {

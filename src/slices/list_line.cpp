@@ -201,6 +201,7 @@ namespace {
 // allocation of its own.
 QStringView writeValueText(QStringView field, const LocaleNumbers& numbers, char16_t* out) {
     const QStringView trimmed = trimBlanks(field);
+    if (numbers.isCanonical(trimmed)) return trimmed;
     const std::optional<double> numeric = trimmed.size() <= kLocaleParseLimit
                                               ? numbers.parse(trimmed)
                                               : longLocaleNumber(trimmed, numbers);
@@ -221,12 +222,26 @@ QString listValueText(QStringView field, const LocaleNumbers& numbers) {
 
 void AddListLine(QStringView line, ListView& list) { AddListLine(line, list, currentNumbers()); }
 
+namespace {
+
+// Lines are short: a plain loop finds their commas faster than a call into Qt's vectorised
+// search.
+qsizetype findComma(QStringView line, qsizetype from) {
+    const QChar* data = line.data();
+    for (qsizetype i = from; i < line.size(); ++i)
+        if (data[i] == u',') return i;
+    return -1;
+}
+
+}  // namespace
+
 void AddListLine(QStringView line, ListView& list, const LocaleNumbers& numbers) {
-    if (!line.contains(u',')) return;  // fewer than two fields
+    qsizetype comma = findComma(line, 0);
+    if (comma < 0) return;  // fewer than two fields
     qsizetype row = 0;
     qsizetype from = 0;
     for (;;) {
-        qsizetype comma = line.indexOf(u',', from);
+        if (comma < 0) comma = findComma(line, from);
         if (comma < 0) comma = line.size();
         const QStringView field = line.mid(from, comma - from);
         if (!field.isEmpty()) {
@@ -240,5 +255,6 @@ void AddListLine(QStringView line, ListView& list, const LocaleNumbers& numbers)
         }
         if (comma == line.size()) return;
         from = comma + 1;
+        comma = -1;
     }
 }

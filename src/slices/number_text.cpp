@@ -76,6 +76,31 @@ std::optional<double> LocaleNumbers::parse(QStringView text) const {
     return value;
 }
 
+bool LocaleNumbers::isCanonical(QStringView text) const {
+    if (minus_.size() != 1 || decimal_.size() != 1) return false;
+    constexpr qsizetype kDigits = 15;
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    const bool negative = size > 0 && text[0] == minus_[0];
+    if (negative) ++i;
+    const qsizetype intStart = i;
+    while (i < size && isAsciiDigit(text[i])) ++i;
+    const qsizetype intDigits = i - intStart;
+    if (intDigits == 0 || intDigits > kDigits) return false;
+    const bool zeroInteger = text[intStart] == u'0';
+    if (zeroInteger && intDigits > 1) return false;    // a leading zero
+    if (i == size) return !(zeroInteger && negative);  // "-0" is written "0"
+    if (text[i] != decimal_[0]) return false;
+    const qsizetype fracStart = ++i;
+    while (i < size && isAsciiDigit(text[i])) ++i;
+    if (i != size || i == fracStart || text[size - 1] == u'0') return false;
+    if (!zeroInteger) return intDigits + (size - fracStart) <= kDigits;
+    // 0.000ddd: below 1E-04 the canonical text has an exponent.
+    qsizetype zeros = 0;
+    while (text[fracStart + zeros] == u'0') ++zeros;
+    return zeros <= 3 && size - fracStart - zeros <= kDigits;
+}
+
 std::optional<double> LocaleNumbers::parseSlow(QStringView trimmed) const {
     bool ok = false;
     const double value = locale_.toDouble(trimmed, &ok);

@@ -28,6 +28,12 @@ class LocaleNumbers {
     static constexpr qsizetype kFormatCapacity = 64;
     qsizetype formatTo(double value, char16_t* out) const;
 
+    // Whether the text is already the canonical text of the number it reads as: an optional
+    // minus, digits without leading zeros, the decimal separator and digits without trailing
+    // zeros, at most 15 significant digits, in the range written without an exponent. Such a
+    // text needs no conversion at all, which is most of what list files hold.
+    bool isCanonical(QStringView text) const;
+
     const QLocale& locale() const { return locale_; }
 
   private:

@@ -166,6 +166,26 @@ TEST_F(ListFileReaderTest, ClosesTheFileWhenAFailureLeavesTheRead) {
     EXPECT_EQ(openFiles(), before);
 }
 
+TEST_F(ListFileReaderTest, RefusesALineLongerThanTheBoundAfterTheLinesBeforeIt) {
+    // Bounds below, at and above a chunk, so the line is whole in a chunk or gathered.
+    for (qsizetype bound : {8, 20, 40}) {
+        SCOPED_TRACE(bound);
+        const QByteArray line(bound, 'n');
+        const QString path =
+            write(QStringLiteral("long.txt"), "a,1\r\n" + line + "\r\n" + line + "x\r\nb,2\r\n");
+        QStringList lines;
+        ListFileReader reader(path, 16, bound);
+        try {
+            reader.readLines([&](QStringView l) { lines.append(l.toString()); });
+            ADD_FAILURE() << "no failure";
+        } catch (const Failure& failure) {
+            EXPECT_TRUE(failure.description().contains(QDir::toNativeSeparators(path)));
+            EXPECT_TRUE(failure.description().contains(QStringLiteral("line 3 ")));
+        }
+        EXPECT_EQ(lines, QStringList({"a,1", QString::fromLatin1(line)}));
+    }
+}
+
 TEST(CharacterBoundary, NeverSplitsAUtf8Sequence) {
     struct Case {
         QByteArray bytes;

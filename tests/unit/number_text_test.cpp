@@ -113,6 +113,34 @@ TEST(NumericTest, FastPathAgreesWithQLocale) {
     }
 }
 
+TEST(CanonicalText, ATextTakenAsCanonicalIsWhatConvertingItWrites) {
+    // List files keep such values as they are, unconverted; that must change nothing.
+    const char* alphabet = "00123456789.,-";
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> length(1, 20);
+    std::uniform_int_distribution<int> pick(0, int(std::strlen(alphabet)) - 1);
+    for (const QLocale& locale : {kEnglish, kGerman}) {
+        const LocaleNumbers numbers(locale);
+        QStringList texts = {
+            "0.0001",           "0.00001",           "-0", "0",   "999999999999999", "-0.5",
+            "1234567890.12345", "1234567890.123456", "10", "0.10"};
+        for (int i = 0; i < 50000; ++i) {
+            QString text;
+            for (int n = length(random); n > 0; --n)
+                text.append(QLatin1Char(alphabet[pick(random)]));
+            texts.append(text);
+        }
+        for (const QString& text : texts) {
+            if (!numbers.isCanonical(text)) continue;
+            SCOPED_TRACE(text.toStdString() + " in " + locale.name().toStdString());
+            const std::optional<double> value = numbers.parse(text);
+            ASSERT_TRUE(value.has_value());
+            EXPECT_EQ(numbers.format(*value), text);
+        }
+        EXPECT_TRUE(numbers.isCanonical(locale == kEnglish ? u"-79720.1" : u"-79720,1"));
+    }
+}
+
 TEST(CanonicalText, IsNumericInLocalesWithOtherDigitsSignsAndExponents) {
     // Arabic (Egypt) writes a two-character minus sign and Arabic-Indic digits, Swedish and
     // Persian an exponent QLocale cannot read back; the canonical text must stay numeric there.
