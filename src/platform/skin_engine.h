@@ -3,7 +3,10 @@
 // marker comments of ours, and draws a window with it.
 //
 // Sections, each opened by a comment that holds only its marker (text before the first marker
-// belongs to @window; a section with an unknown marker is skipped):
+// belongs to @window; a section with an unknown marker is skipped). A marker may name a variant,
+// "@controls:light" or "@controls:dark": it is drawn right after its section, and only while the
+// desktop palette is light or dark, so a skin can pair fixed colours on a light desktop and take
+// the desktop's own colour pairs on a dark one.
 //   @window         always drawn on the skinned window
 //   @controls       the window's controls, when setSkinControls(true)
 //   @tool-tips      the window's tool tips, when popup part kToolTips is set
@@ -14,6 +17,7 @@
 // window is active has no parent to inherit from.
 
 #include <QMap>
+#include <QPalette>
 #include <QString>
 
 class QWidget;
@@ -36,6 +40,9 @@ class SkinEngine {
     virtual void skinWindow(QWidget& window) = 0;
 };
 
+// A palette is dark when its window text is lighter than its window.
+bool isDarkPalette(const QPalette& palette);
+
 // A skin's sections by marker name, each the style sheet text it holds.
 using SkinSections = QMap<QString, QString>;
 SkinSections splitSkinSections(const QString& sheet);
@@ -54,9 +61,12 @@ class QtSkinEngine : public SkinEngine {
     void setSkinMessageBoxes(bool on) override { skinMessageBoxes_ = on; }
     void skinWindow(QWidget& window) override;
 
-    // The style sheets skinWindow gives the window and the application.
+    // The style sheets skinWindow gives the window and the application, for the application
+    // palette of the moment; the window follows when the palette turns from light to dark.
     QString windowSheet() const;
     QString messageBoxSheet() const;
+    QString windowSheet(bool dark) const;
+    QString messageBoxSheet(bool dark) const;
 
   private:
     SkinSections sections_;
