@@ -38,8 +38,8 @@ void paintBackColor(QWidget& widget, bool always) {
     const QPalette& application = QApplication::palette();
     const QColor wanted = resolveColor(colour, application);
     const QPalette::ColorRole role = systemColorRole(colour);
-    const QColor text = role == QPalette::NoRole ? readableTextOn(wanted)
-                                                 : application.color(textRoleOn(role));
+    const QColor text =
+        role == QPalette::NoRole ? readableTextOn(wanted) : application.color(textRoleOn(role));
     if (!always && widget.palette().color(QPalette::Window) == wanted &&
         widget.palette().color(QPalette::WindowText) == text)
         return;
