@@ -11,7 +11,7 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6prin
 	libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev \
 	xvfb xauth xdotool x11-utils fonts-liberation fonts-dejavu-core clang-format \
 	cups printer-driver-cups-pdf imagemagick poppler-utils \
-	clang libclang-rt-14-dev libxfixes-dev desktop-file-utils xclip
+	clang libclang-rt-14-dev libxfixes-dev desktop-file-utils xclip qt6-wayland
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

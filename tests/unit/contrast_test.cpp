@@ -13,51 +13,30 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QStandardItemModel>
-#include <QTest>
 #include <QToolTip>
 #include <functional>
 
 namespace {
 
-// Desktop palettes as Qt reads them: the default, GTK's Adwaita:dark through the gtk3 platform
-// theme, qt6ct's darker.conf, and high-contrast black and white.
-struct DesktopPalette {
+// Desktop palettes as Qt reads them: GTK's Adwaita:dark through the gtk3 platform theme, qt6ct's
+// darker.conf, high contrast black and white. Window, window text, base, text, button, button
+// text, tool tip, tool tip text.
+const struct {
     const char* name;
-    // window, window text, base, text, button, button text, light, mid, dark, tool tip, tip text
-    QRgb colours[11];
-};
-const DesktopPalette kPalettes[] = {
-    {"AdwaitaDark",
-     {0x323232, 0xf0f0f0, 0x242424, 0xf0f0f0, 0x323232, 0xf0f0f0, 0x4b4b4b, 0x262626, 0x212121,
-      0xffffdc, 0x000000}},
-    {"Qt6ctDarker",
-     {0x222020, 0xffffff, 0x3d3d3d, 0xffffff, 0x424245, 0xffffff, 0x979797, 0x4a4947, 0x302f2e,
-      0x3f3f36, 0xffffff}},
-    {"HighContrastBlack",
-     {0x000000, 0xffffff, 0x000000, 0xffffff, 0x000000, 0xffffff, 0x808080, 0x404040, 0x202020,
-      0x000000, 0xffffff}},
-    {"HighContrastWhite",
-     {0xffffff, 0x000000, 0xffffff, 0x000000, 0xffffff, 0x000000, 0xffffff, 0x808080, 0x404040,
-      0xffffff, 0x000000}},
+    QRgb colours[8];
+} kPalettes[] = {
+    {"AdwaitaDark", {0x323232, 0xf0f0f0, 0x242424, 0xf0f0f0, 0x323232, 0xf0f0f0, 0xffffdc, 0}},
+    {"Qt6ctDarker", {0x222020, 0xffffff, 0x3d3d3d, 0xffffff, 0x424245, 0xffffff, 0x3f3f36, ~0u}},
+    {"HighContrastBlack", {0, ~0u, 0, ~0u, 0, ~0u, 0, ~0u}},
+    {"HighContrastWhite", {~0u, 0, ~0u, 0, ~0u, 0, ~0u, 0}},
 };
 
-QPalette paletteOf(const DesktopPalette& p) {
-    QPalette palette = QApplication::style()->standardPalette();
-    const QPalette::ColorRole roles[] = {
-        QPalette::Window, QPalette::WindowText,  QPalette::Base,       QPalette::Text,
-        QPalette::Button, QPalette::ButtonText,  QPalette::Light,      QPalette::Mid,
-        QPalette::Dark,   QPalette::ToolTipBase, QPalette::ToolTipText};
-    for (size_t i = 0; i < std::size(roles); ++i) palette.setColor(roles[i], QColor(p.colours[i]));
-    return palette;
-}
-
-// One text as drawn: the widget it is in, and how to take it away and give it back.
+// One text as drawn, and how to take it away (false) and give it back (true).
 struct DrawnText {
     QString name;
     QWidget* widget;
-    std::function<void()> hide, restore;
+    std::function<void(bool)> show;
 };
 
 // The contrast of a text with what it is drawn on: the window grabbed with and without it; where
@@ -71,9 +50,9 @@ double drawnContrast(QWidget& window, const DrawnText& text) {
     if (auto* frame = qobject_cast<QGroupBox*>(text.widget))  // its title, above its contents
         local.setBottom(frame->contentsRect().top() - 1);
     const QImage shown = window.grab().toImage();
-    text.hide();
+    text.show(false);
     const QImage blank = window.grab().toImage();
-    text.restore();
+    text.show(true);
     const QRect area =
         QRect(text.widget->mapTo(&window, local.topLeft()), local.size()) & shown.rect();
     double best = 1;
@@ -85,35 +64,25 @@ double drawnContrast(QWidget& window, const DrawnText& text) {
     return best;
 }
 
+// The caption of a label, button, frame or text box (which gets one), or no name.
+DrawnText textOf(QWidget* w) {
+    if (auto* box = qobject_cast<QLineEdit*>(w)) box->setText(QStringLiteral("Orange 3"));
+    const char* property = qobject_cast<QGroupBox*>(w) ? "title" : "text";
+    const QString text = w->property(property).toString();
+    if (text.isEmpty() || !(w->inherits("QLabel") || w->inherits("QAbstractButton") ||
+                            w->inherits("QGroupBox") || w->inherits("QLineEdit")))
+        return {};
+    return {QLatin1String(w->metaObject()->className()) + u' ' + w->objectName() + u' ' + text, w,
+            [=](bool on) { w->setProperty(property, on ? text : QString()); }};
+}
+
 // Every caption, label, frame title and text box of a window (not of the windows it owns). A
 // disabled control is left out: its text is meant to recede.
 QList<DrawnText> textsIn(QWidget& window) {
     QList<DrawnText> texts;
-    for (QWidget* w : window.findChildren<QWidget*>()) {
-        if (!w->isVisibleTo(&window) || !w->isEnabled() || w->window() != &window) continue;
-        const QString name = w->objectName().isEmpty() ? QLatin1String(w->metaObject()->className())
-                                                       : w->objectName();
-        if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
-            const QString text = label->text();
-            texts.append({name + u' ' + text, w, [=] { label->setText(QString()); },
-                          [=] { label->setText(text); }});
-        } else if (auto* button = qobject_cast<QAbstractButton*>(w);
-                   button && !button->text().isEmpty()) {
-            const QString text = button->text();
-            texts.append({name + u' ' + text, w, [=] { button->setText(QString()); },
-                          [=] { button->setText(text); }});
-        } else if (auto* frame = qobject_cast<QGroupBox*>(w); frame && !frame->title().isEmpty()) {
-            const QString text = frame->title();
-            texts.append({name + u' ' + text, w, [=] { frame->setTitle(QString()); },
-                          [=] { frame->setTitle(text); }});
-        } else if (auto* box = qobject_cast<QLineEdit*>(w)) {
-            const QString text = box->text();
-            box->setText(QStringLiteral("Orange 3"));
-            box->setCursorPosition(0);
-            texts.append({name, w, [=] { box->setText(QString()); },
-                          [=] { box->setText(QStringLiteral("Orange 3")); }});
-        }
-    }
+    for (QWidget* w : window.findChildren<QWidget*>())
+        if (w->isVisibleTo(&window) && w->isEnabled() && w->window() == &window)
+            if (DrawnText text = textOf(w); !text.name.isEmpty()) texts.append(text);
     return texts;
 }
 
@@ -122,9 +91,20 @@ class ContrastTest : public Form1Test, public ::testing::WithParamInterface<int>
     void SetUp() override {
         Form1Test::SetUp();
         saved = QApplication::palette();
-        const int row = GetParam();
-        if (row > 0) QApplication::setPalette(paletteOf(kPalettes[row - 1]));
-        paletteName = row > 0 ? kPalettes[row - 1].name : "Default";
+        if (GetParam() >= 0) {
+            const QRgb* c = kPalettes[GetParam()].colours;
+            QPalette p = saved;
+            for (auto [i, role] : {std::pair{0, QPalette::Window},
+                                   {1, QPalette::WindowText},
+                                   {2, QPalette::Base},
+                                   {3, QPalette::Text},
+                                   {4, QPalette::Button},
+                                   {5, QPalette::ButtonText},
+                                   {6, QPalette::ToolTipBase},
+                                   {7, QPalette::ToolTipText}})
+                p.setColor(role, QColor(c[i]));
+            QApplication::setPalette(p);
+        }
         fake.application.folder = folder.path();
         fake.platform().newSkinEngine = [] { return std::make_unique<QtSkinEngine>(); };
     }
@@ -142,73 +122,55 @@ class ContrastTest : public Form1Test, public ::testing::WithParamInterface<int>
     }
 
     QPalette saved;
-    const char* paletteName = nullptr;
     ProgramFolder folder;
 };
 
 TEST_P(ContrastTest, EveryTextReadsOnWhatItIsDrawnOn) {
-    SCOPED_TRACE(paletteName);
     for (bool skin : {true, false}) {
         SCOPED_TRACE(skin ? "skin" : "no skin");
-        if (skin)
-            folder.addShipped(kShippedSkin);
-        else
-            QFile::remove(folder.path() + u'/' + kShippedSkin);
+        if (skin) folder.addShipped(kShippedSkin);
+        if (!skin) QFile::remove(folder.path() + u'/' + kShippedSkin);
         Form1& f = load();
         addRow(QStringLiteral("Germany"), QStringLiteral("32"));
         expectReadable(f, textsIn(f));
-
-        // The list: its rows, then its column titles.
         QTreeView& list = *f.ListView1;
-        expectReadable(f, {{QStringLiteral("list rows"), list.viewport(),
-                            [&] {
-                                list.setRowHidden(0, QModelIndex(), true);
-                                QCoreApplication::processEvents();
-                            },
-                            [&] { list.setRowHidden(0, QModelIndex(), false); }}});
         QStandardItemModel untitled(0, 2);
         untitled.setHorizontalHeaderLabels({QString(), QString()});
-        const QList<int> widths = {list.columnWidth(0), list.columnWidth(1)};
-        expectReadable(f, {{QStringLiteral("list titles"), list.header(),
-                            [&] {
+        const int widths[] = {list.columnWidth(0), list.columnWidth(1)};
+        expectReadable(f, {{"list rows", list.viewport(),
+                            [&](bool on) {
+                                list.setRowHidden(0, QModelIndex(), !on);
+                                QCoreApplication::processEvents();
+                            }},
+                           {"list titles", list.header(), [&](bool on) {
+                                if (on) return;  // the last one: no need to give them back
                                 list.header()->setModel(&untitled);
-                                for (int i = 0; i < 2; ++i) list.setColumnWidth(i, widths[i]);
-                            },
-                            [] {}}});
+                                for (int i : {0, 1}) list.setColumnWidth(i, widths[i]);
+                            }}});
 
         Form2 chart(fake.platform(), &f);
         expectReadable(chart, textsIn(chart));
-
         auto box = makeMessageBox(QStringLiteral("All values must be numbers."),
                                   QStringLiteral("Quorvel Wedge Studio"), MessageIcon::Warning, &f);
         expectReadable(*box, textsIn(*box));
-
         QFontDialog fonts(&f);
         fonts.setOption(QFontDialog::DontUseNativeDialog);
         expectReadable(fonts, textsIn(fonts));
-        QFileDialog files(&f);
+        QFileDialog files(&f, QString(), folder.path());
         files.setOption(QFileDialog::DontUseNativeDialog);
-        files.setDirectory(folder.path());
         expectReadable(files, textsIn(files));
 
-        f.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
         QToolTip::showText(list.mapToGlobal(QPoint(10, 10)), list.toolTip(), &list);
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* tip = qobject_cast<QLabel*>(w); tip && tip->isVisible()) {
-                const QString text = tip->text();
-                expectReadable(*tip,
-                               {{QStringLiteral("tool tip"), tip, [&] { tip->setText(QString()); },
-                                 [&] { tip->setText(text); }}});
-            }
+            if (w->inherits("QTipLabel") && w->isVisible()) expectReadable(*w, {textOf(w)});
         QToolTip::hideText();
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(DesktopPalettes, ContrastTest,
-                         ::testing::Range(0, int(std::size(kPalettes)) + 1), [](const auto& info) {
-                             return std::string(info.param == 0 ? "Default"
-                                                                : kPalettes[info.param - 1].name);
+                         ::testing::Range(-1, int(std::size(kPalettes))), [](const auto& info) {
+                             return std::string(info.param < 0 ? "Default"
+                                                               : kPalettes[info.param].name);
                          });
 
 }  // namespace
