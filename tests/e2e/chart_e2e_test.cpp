@@ -10,7 +10,6 @@
 #include <csignal>
 #include <vector>
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 using namespace chart_e2e;
@@ -42,11 +41,7 @@ class ClipboardManager {
 
   private:
     Atom atom(const char* name) { return XInternAtom(d_, name, False); }
-    void reply(const XSelectionRequestEvent& r, Atom property, Atom type = None,
-               const void* data = nullptr, int format = 8, int count = 0) {
-        if (data)
-            XChangeProperty(d_, r.requestor, property, type, format, PropModeReplace,
-                            static_cast<const unsigned char*>(data), count);
+    void reply(const XSelectionRequestEvent& r, Atom property) {
         XEvent notify{};
         notify.xselection = {SelectionNotify, 0,        True,     d_,    r.requestor,
                              r.selection,     r.target, property, r.time};
@@ -54,7 +49,7 @@ class ClipboardManager {
     }
     void run() {
         const Atom clipboard = atom("CLIPBOARD"), png = atom("image/png"),
-                   targets = atom("TARGETS"), fetched = atom("FETCHED");
+                   fetched = atom("FETCHED");
         XSelectionRequestEvent saving{};
         std::vector<unsigned char> picture;
         while (!stop_) {
@@ -66,12 +61,12 @@ class ClipboardManager {
             if (e.type == SelectionRequest && r.target == atom("SAVE_TARGETS")) {
                 saving = r;
                 XConvertSelection(d_, clipboard, png, fetched, w_, CurrentTime);
-            } else if (e.type == SelectionRequest && r.target == targets) {
-                const Atom offered[] = {targets, png};
-                reply(r, r.property, XA_ATOM, offered, 32, 2);
-            } else if (e.type == SelectionRequest) {
-                reply(r, r.target == png ? r.property : None, png, picture.data(), 8,
-                      int(picture.size()));
+            } else if (e.type == SelectionRequest) {  // xclip asks for the picture
+                const bool given = r.target == png && !picture.empty();
+                if (given)
+                    XChangeProperty(d_, r.requestor, r.property, png, 8, PropModeReplace,
+                                    picture.data(), int(picture.size()));
+                reply(r, given ? r.property : None);
             } else if (e.type == SelectionNotify && e.xselection.property == fetched) {
                 Atom type;
                 int format;

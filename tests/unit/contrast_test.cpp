@@ -6,14 +6,11 @@
 #include "windows/window_look.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QFontDialog>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QStandardItemModel>
 #include <QToolTip>
 #include <functional>
 
@@ -92,17 +89,12 @@ class ContrastTest : public Form1Test, public ::testing::WithParamInterface<int>
         Form1Test::SetUp();
         saved = QApplication::palette();
         if (GetParam() >= 0) {
-            const QRgb* c = kPalettes[GetParam()].colours;
             QPalette p = saved;
-            for (auto [i, role] : {std::pair{0, QPalette::Window},
-                                   {1, QPalette::WindowText},
-                                   {2, QPalette::Base},
-                                   {3, QPalette::Text},
-                                   {4, QPalette::Button},
-                                   {5, QPalette::ButtonText},
-                                   {6, QPalette::ToolTipBase},
-                                   {7, QPalette::ToolTipText}})
-                p.setColor(role, QColor(c[i]));
+            const QPalette::ColorRole roles[] = {QPalette::Window,      QPalette::WindowText,
+                                                 QPalette::Base,        QPalette::Text,
+                                                 QPalette::Button,      QPalette::ButtonText,
+                                                 QPalette::ToolTipBase, QPalette::ToolTipText};
+            for (int i = 0; i < 8; ++i) p.setColor(roles[i], kPalettes[GetParam()].colours[i]);
             QApplication::setPalette(p);
         }
         fake.application.folder = folder.path();
@@ -134,18 +126,9 @@ TEST_P(ContrastTest, EveryTextReadsOnWhatItIsDrawnOn) {
         addRow(QStringLiteral("Germany"), QStringLiteral("32"));
         expectReadable(f, textsIn(f));
         QTreeView& list = *f.ListView1;
-        QStandardItemModel untitled(0, 2);
-        untitled.setHorizontalHeaderLabels({QString(), QString()});
-        const int widths[] = {list.columnWidth(0), list.columnWidth(1)};
-        expectReadable(f, {{"list rows", list.viewport(),
-                            [&](bool on) {
+        expectReadable(f, {{"list rows", list.viewport(), [&](bool on) {
                                 list.setRowHidden(0, QModelIndex(), !on);
                                 QCoreApplication::processEvents();
-                            }},
-                           {"list titles", list.header(), [&](bool on) {
-                                if (on) return;  // the last one: no need to give them back
-                                list.header()->setModel(&untitled);
-                                for (int i : {0, 1}) list.setColumnWidth(i, widths[i]);
                             }}});
 
         Form2 chart(fake.platform(), &f);
@@ -156,9 +139,6 @@ TEST_P(ContrastTest, EveryTextReadsOnWhatItIsDrawnOn) {
         QFontDialog fonts(&f);
         fonts.setOption(QFontDialog::DontUseNativeDialog);
         expectReadable(fonts, textsIn(fonts));
-        QFileDialog files(&f, QString(), folder.path());
-        files.setOption(QFileDialog::DontUseNativeDialog);
-        expectReadable(files, textsIn(files));
 
         QToolTip::showText(list.mapToGlobal(QPoint(10, 10)), list.toolTip(), &list);
         for (QWidget* w : QApplication::topLevelWidgets())
