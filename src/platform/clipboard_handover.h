@@ -10,6 +10,6 @@
 inline constexpr std::chrono::milliseconds kClipboardHandoverLimit{1000};
 
 // True when a manager took the clipboard. Returns at once when the program owns nothing on the
-// clipboard or no manager runs; otherwise waits for the manager at most `limit`, delivering
-// the window system's events meanwhile (the manager reads the data through them) but no input.
+// clipboard or no manager runs; otherwise waits for the manager at most `limit`, running the
+// event loop without user input meanwhile: the manager reads the data through Qt's events.
 bool handClipboardToManager(std::chrono::milliseconds limit = kClipboardHandoverLimit);

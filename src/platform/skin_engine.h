@@ -3,10 +3,7 @@
 // marker comments of ours, and draws a window with it.
 //
 // Sections, each opened by a comment that holds only its marker (text before the first marker
-// belongs to @window; a section with an unknown marker is skipped). A marker may name a variant,
-// "@controls:light" or "@controls:dark": it is drawn right after its section, and only while the
-// desktop palette is light or dark, so a skin can pair fixed colours on a light desktop and take
-// the desktop's own colour pairs on a dark one.
+// belongs to @window; a section with an unknown marker is skipped):
 //   @window         always drawn on the skinned window
 //   @controls       the window's controls, when setSkinControls(true)
 //   @tool-tips      the window's tool tips, when popup part kToolTips is set
@@ -14,7 +11,10 @@
 //   @message-boxes  every message box of the program, when setSkinMessageBoxes(true)
 // The window's sections go to the window's style sheet, so they reach its children and its
 // parented pop-ups; the message boxes' go to the application's, because a box shown while no
-// window is active has no parent to inherit from.
+// window is active has no parent to inherit from. A marker may name a variant, "@controls:light"
+// or "@controls:dark": it is drawn right after its section, and only while the desktop palette is
+// light or dark, so a skin can pair fixed colours on a light desktop and take the desktop's own
+// colour pairs on a dark one.
 
 #include <QMap>
 #include <QPalette>
