@@ -13,7 +13,7 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6prin
 	libgl-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev \
 	xvfb xauth xdotool x11-utils fonts-liberation fonts-dejavu-core clang-format \
 	cups printer-driver-cups-pdf imagemagick poppler-utils \
-	clang libclang-rt-14-dev libxfixes-dev desktop-file-utils xclip openbox
+	clang libclang-rt-14-dev libxfixes-dev desktop-file-utils xclip openbox qt6-wayland
 # The install test checks the metainfo and the manual page with the tools that read them.
 PACKAGES += appstream groff-base
 

@@ -1,5 +1,7 @@
 #include "platform/application.h"
 
+#include "platform/clipboard_handover.h"
+
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
@@ -13,7 +15,9 @@ void QtApplication::processEvents() { QCoreApplication::processEvents(); }
 
 void QtApplication::endProgram() {
     // Ending "at once" means no destructor or handler of any window may run after this point;
-    // everything that must survive has been written and synced by the caller.
+    // everything that must survive has been written and synced by the caller. Only the
+    // clipboard, which lives in this process, is handed to a clipboard manager first.
+    handClipboardToManager();
     std::fflush(nullptr);
     ::_exit(0);
 }

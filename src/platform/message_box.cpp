@@ -18,10 +18,16 @@ QString displayLineBreaks(const QString& text) {
     return out;
 }
 
+std::unique_ptr<QMessageBox> makeMessageBox(const QString& text, const QString& title,
+                                            MessageIcon icon, QWidget* owner) {
+    auto box = std::make_unique<QMessageBox>(
+        icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title,
+        displayLineBreaks(text), QMessageBox::Ok, owner);
+    box->setTextFormat(Qt::PlainText);
+    box->setEscapeButton(QMessageBox::Ok);
+    return box;
+}
+
 void QtMessageBoxes::show(const QString& text, const QString& title, MessageIcon icon) {
-    QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    title, displayLineBreaks(text), QMessageBox::Ok, QApplication::activeWindow());
-    box.setTextFormat(Qt::PlainText);
-    box.setEscapeButton(QMessageBox::Ok);
-    box.exec();
+    makeMessageBox(text, title, icon, QApplication::activeWindow())->exec();
 }

@@ -3,7 +3,9 @@
 // only the Qt adapter turns line breaks into what Qt displays.
 
 #include <QString>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 enum class MessageIcon { None, Warning };
@@ -22,3 +24,7 @@ class QtMessageBoxes : public MessageBoxes {
 
 // CR LF, lone CR and lone LF each become one line break for display.
 QString displayLineBreaks(const QString& text);
+
+// The box QtMessageBoxes shows, built but not shown, owned by the window given.
+std::unique_ptr<QMessageBox> makeMessageBox(const QString& text, const QString& title,
+                                            MessageIcon icon, QWidget* owner);

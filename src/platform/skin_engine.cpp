@@ -22,12 +22,60 @@ const QString kMessageBoxesSection = QStringLiteral("message-boxes");
 
 // The marker a comment's text names, or an empty text when the comment is an ordinary one.
 QString markerOf(QStringView comment) {
-    static const QRegularExpression marker(QStringLiteral("^\\s*@([A-Za-z][A-Za-z0-9-]*)\\s*$"));
+    static const QRegularExpression marker(
+        QStringLiteral("^\\s*@([A-Za-z][A-Za-z0-9-]*(?::[A-Za-z]+)?)\\s*$"));
     const QRegularExpressionMatch match = marker.match(comment);
     return match.hasMatch() ? match.captured(1).toLower() : QString();
 }
 
+// A section and, right after it, its variant for a light or a dark palette.
+QString sectionFor(const SkinSections& sections, const QString& name, bool dark) {
+    return sections.value(name) +
+           sections.value(name + (dark ? QStringLiteral(":dark") : QStringLiteral(":light")));
+}
+
+void setApplicationSheet(const QString& sheet) {
+    if (sheet.isEmpty()) return;
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        app->setStyleSheet(sheet);
+}
+
+// Draws the window again with the other variants when the desktop palette turns between light
+// and dark while the program runs. It keeps the sheets of both, so it needs no engine.
+class PaletteFollower : public QObject {
+  public:
+    static constexpr char kName[] = "skinPaletteFollower";
+    PaletteFollower(QWidget& window, const QtSkinEngine& engine, bool dark) : QObject(&window) {
+        for (bool variant : {false, true}) {
+            windowSheets_[variant] = engine.windowSheet(variant);
+            boxSheets_[variant] = engine.messageBoxSheet(variant);
+        }
+        dark_ = dark;
+        setObjectName(QLatin1String(kName));
+        window.installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ApplicationPaletteChange) return false;
+        const bool dark = isDarkPalette(QApplication::palette());
+        if (dark == dark_) return false;
+        dark_ = dark;
+        static_cast<QWidget*>(watched)->setStyleSheet(windowSheets_[dark]);
+        setApplicationSheet(boxSheets_[dark]);
+        return false;
+    }
+
+  private:
+    QString windowSheets_[2];
+    QString boxSheets_[2];
+    bool dark_;
+};
+
 }  // namespace
+
+bool isDarkPalette(const QPalette& palette) {
+    return palette.color(QPalette::WindowText).lightnessF() >
+           palette.color(QPalette::Window).lightnessF();
+}
 
 SkinSections splitSkinSections(const QString& sheet) {
     SkinSections sections;
@@ -203,26 +251,34 @@ bool QtSkinEngine::loadSkinFile(const QString& skinFile, const QString& resource
 }
 
 QString QtSkinEngine::windowSheet() const {
+    return windowSheet(isDarkPalette(QApplication::palette()));
+}
+
+QString QtSkinEngine::windowSheet(bool dark) const {
     if (!loaded_) return QString();
-    QString sheet = sections_.value(kWindowSection);
-    if (skinControls_) sheet += sections_.value(kControlsSection);
-    if (popupParts_ & kToolTips) sheet += sections_.value(kToolTipsSection);
-    if (popupParts_ & kMenus) sheet += sections_.value(kMenusSection);
+    QString sheet = sectionFor(sections_, kWindowSection, dark);
+    if (skinControls_) sheet += sectionFor(sections_, kControlsSection, dark);
+    if (popupParts_ & kToolTips) sheet += sectionFor(sections_, kToolTipsSection, dark);
+    if (popupParts_ & kMenus) sheet += sectionFor(sections_, kMenusSection, dark);
     return sheet;
 }
 
 QString QtSkinEngine::messageBoxSheet() const {
+    return messageBoxSheet(isDarkPalette(QApplication::palette()));
+}
+
+QString QtSkinEngine::messageBoxSheet(bool dark) const {
     if (!loaded_ || !skinMessageBoxes_) return QString();
-    return sections_.value(kMessageBoxesSection);
+    return sectionFor(sections_, kMessageBoxesSection, dark);
 }
 
 void QtSkinEngine::skinWindow(QWidget& window) {
     // Without a loaded skin the window keeps the look it has.
     if (!loaded_) return;
-    window.setStyleSheet(windowSheet());
-    const QString boxes = messageBoxSheet();
-    if (!boxes.isEmpty()) {
-        if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
-            app->setStyleSheet(boxes);
-    }
+    const bool dark = isDarkPalette(QApplication::palette());
+    window.setStyleSheet(windowSheet(dark));
+    setApplicationSheet(messageBoxSheet(dark));
+    delete window.findChild<QObject*>(QLatin1String(PaletteFollower::kName),
+                                      Qt::FindDirectChildrenOnly);
+    new PaletteFollower(window, *this, dark);
 }

@@ -11,9 +11,13 @@
 //   @message-boxes  every message box of the program, when setSkinMessageBoxes(true)
 // The window's sections go to the window's style sheet, so they reach its children and its
 // parented pop-ups; the message boxes' go to the application's, because a box shown while no
-// window is active has no parent to inherit from.
+// window is active has no parent to inherit from. A marker may name a variant, "@controls:light"
+// or "@controls:dark": it is drawn right after its section, and only while the desktop palette is
+// light or dark, so a skin can pair fixed colours on a light desktop and take the desktop's own
+// colour pairs on a dark one.
 
 #include <QMap>
+#include <QPalette>
 #include <QString>
 #include <functional>
 
@@ -37,6 +41,9 @@ class SkinEngine {
     virtual void skinWindow(QWidget& window) = 0;
 };
 
+// A palette is dark when its window text is lighter than its window.
+bool isDarkPalette(const QPalette& palette);
+
 // A skin's sections by marker name, each the style sheet text it holds.
 using SkinSections = QMap<QString, QString>;
 SkinSections splitSkinSections(const QString& sheet);
@@ -57,9 +64,12 @@ class QtSkinEngine : public SkinEngine {
     void setSkinMessageBoxes(bool on) override { skinMessageBoxes_ = on; }
     void skinWindow(QWidget& window) override;
 
-    // The style sheets skinWindow gives the window and the application.
+    // The style sheets skinWindow gives the window and the application, for the application
+    // palette of the moment; the window follows when the palette turns from light to dark.
     QString windowSheet() const;
     QString messageBoxSheet() const;
+    QString windowSheet(bool dark) const;
+    QString messageBoxSheet(bool dark) const;
 
   private:
     SkinSections sections_;

@@ -2,13 +2,16 @@
 
 #include "platform/failure.h"
 #include "platform/file_kind.h"
+#include "platform/pointer_picture.h"
 
 #include <QBuffer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QPixmap>
 #include <QWidget>
 #include <QtEndian>
+#include <QtMath>
 
 void setMousePointer(QWidget& window, WindowPointer& pointer, int code) {
     pointer.MousePointer = code;
@@ -48,6 +51,19 @@ QCursor loadCursorFile(const QString& path) {
     if (image.isNull())
         throw Failure(QStringLiteral("The cursor file %1 cannot be read: %2")
                           .arg(path, reader.errorString()));
-    return QCursor(QPixmap::fromImage(image), qBound(0, hotX, image.width() - 1),
-                   qBound(0, hotY, image.height() - 1));
+    return cursorAtRatio(
+        image, QPoint(qBound(0, hotX, image.width() - 1), qBound(0, hotY, image.height() - 1)),
+        qGuiApp->devicePixelRatio());
+}
+
+QCursor cursorAtRatio(const QImage& picture, QPoint hotSpot, qreal ratio) {
+    ratio = qMax<qreal>(ratio, 1);
+    const bool whole = qFuzzyCompare(ratio, qreal(qRound(ratio)));
+    const QImage drawn =
+        ratio == 1 ? picture
+                   : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                         .scaled(picture.size() * ratio, Qt::IgnoreAspectRatio,
+                                 whole ? Qt::FastTransformation : Qt::SmoothTransformation);
+    return pointerFromPicture(drawn, ratio,
+                              QPoint(qFloor(hotSpot.x() * ratio), qFloor(hotSpot.y() * ratio)));
 }

@@ -9,6 +9,10 @@
 class QWidget;
 
 void setMousePointer(QWidget& window, WindowPointer& pointer, int code);
-// Loads a Windows .cur file as a cursor with the hot spot from its directory entry; throws
-// Failure when the file cannot be read or is no cursor.
+// Loads a Windows .cur file as a cursor with the hot spot from its directory entry, drawn at the
+// screens' device pixel ratio; throws Failure when the file cannot be read or is no cursor.
 QCursor loadCursorFile(const QString& path);
+// The cursor for a picture of logical pixels at a device pixel ratio: whole ratios repeat each
+// pixel, so the drawing stays as crisp as at 1; others scale it smoothly. The hot spot stays on
+// the same point of the drawing.
+QCursor cursorAtRatio(const QImage& picture, QPoint hotSpot, qreal ratio);

@@ -9,6 +9,8 @@
 #include <QRadioButton>
 #include <QVariant>
 #include <QWidget>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -16,14 +18,45 @@ const char kBackColorProperty[] = "BackColor";
 const char kFollowsPaletteProperty[] = "BackColorFollowsPalette";
 const char kControlKindProperty[] = "ControlKind";
 
-// Paints the widget's BackColor, resolved against the application palette of the moment.
+// The palette role of the text that is drawn on a system colour.
+QPalette::ColorRole textRoleOn(QPalette::ColorRole background) {
+    switch (background) {
+        case QPalette::Button:
+            return QPalette::ButtonText;
+        case QPalette::Base:
+            return QPalette::Text;
+        default:
+            return QPalette::WindowText;
+    }
+}
+
+// Paints the widget's BackColor, resolved against the application palette of the moment, with
+// its text colour: labels and frame titles draw with WindowText, so a fixed or desktop background
+// never meets a text colour meant for another one.
 void paintBackColor(QWidget& widget, bool always) {
-    const QColor wanted = resolveColor(backColor(widget), QApplication::palette());
-    if (!always && widget.palette().color(QPalette::Window) == wanted) return;
+    const quint32 colour = backColor(widget);
+    const QPalette& application = QApplication::palette();
+    const QColor wanted = resolveColor(colour, application);
+    const QPalette::ColorRole role = systemColorRole(colour);
+    const QColor text =
+        role == QPalette::NoRole ? readableTextOn(wanted) : application.color(textRoleOn(role));
+    if (!always && widget.palette().color(QPalette::Window) == wanted &&
+        widget.palette().color(QPalette::WindowText) == text)
+        return;
     QPalette palette = widget.palette();
     palette.setColor(QPalette::Window, wanted);
+    palette.setColor(QPalette::WindowText, text);
     widget.setPalette(palette);
     widget.setAutoFillBackground(true);
+}
+
+double relativeLuminance(const QColor& colour) {
+    auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) +
+           0.0722 * linear(rgb.blueF());
 }
 
 // A widget's explicit Window colour does not change with the application palette by itself, so
@@ -42,6 +75,18 @@ class BackColorFollower : public QObject {
 };
 
 }  // namespace
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor readableTextOn(const QColor& background) {
+    const QColor black(Qt::black);
+    const QColor white(Qt::white);
+    return contrastRatio(background, black) >= contrastRatio(background, white) ? black : white;
+}
 
 QFont windowFont() {
     QFont font(QStringLiteral("Arial"));
@@ -132,7 +177,8 @@ QList<QWidget*> windowControls(QWidget& window) {
 void styleButton(QPushButton& button) {
     button.setFont(buttonFont());
     QPalette palette = button.palette();
-    palette.setColor(QPalette::Button, resolveColor(kWhite, palette));
-    palette.setColor(QPalette::ButtonText, QApplication::palette().color(QPalette::ButtonText));
+    const QColor face = resolveColor(kWhite, palette);
+    palette.setColor(QPalette::Button, face);
+    palette.setColor(QPalette::ButtonText, readableTextOn(face));
     button.setPalette(palette);
 }

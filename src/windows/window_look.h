@@ -25,8 +25,15 @@ QFont buttonFont();
 QPalette::ColorRole systemColorRole(quint32 colour);
 QColor resolveColor(quint32 colour, const QPalette& palette);
 
-// Sets the widget's BackColor (kept as the "BackColor" property) and paints its background so.
-// A system-colour reference is resolved again whenever the application palette changes.
+// Contrast of two colours as the web's accessibility guidelines measure it: 1 to 21.
+double contrastRatio(const QColor& a, const QColor& b);
+// Black or white, whichever reads better on the background.
+QColor readableTextOn(const QColor& background);
+
+// Sets the widget's BackColor (kept as the "BackColor" property) and paints its background so,
+// with the text colour that belongs to it: a system colour's own text colour (button face with
+// button text), or black or white on a plain colour. A system-colour reference is resolved again
+// whenever the application palette changes.
 void setBackColor(QWidget& widget, quint32 colour);
 quint32 backColor(const QWidget& widget);
 
@@ -40,5 +47,6 @@ void setControlKind(QWidget& control, ControlKind kind);
 // list's viewport, a chart's pieces) and windows owned by the window are no controls of it.
 QList<QWidget*> windowControls(QWidget& window);
 
-// The shared look of every push button: button font, button-text caption, white background.
+// The shared look of every push button: button font, white background, and a caption colour
+// that reads on white whatever the desktop's button-text colour is.
 void styleButton(QPushButton& button);

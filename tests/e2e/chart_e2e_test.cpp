@@ -1,12 +1,17 @@
 #include "chart_windows.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <QDir>
 #include <QFile>
 #include <QSize>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <atomic>
 #include <csignal>
+#include <vector>
+
+#include <X11/Xlib.h>
 
 using namespace chart_e2e;
 
@@ -16,6 +21,75 @@ namespace {
 QString pictureSize(const QString& display, const QString& path) {
     return runTool(display, {"identify", "-format", "%wx%h", path});
 }
+
+// A clipboard manager of the test's own, after the freedesktop convention: it holds
+// CLIPBOARD_MANAGER; asked to SAVE_TARGETS it fetches image/png from the clipboard's owner, then
+// owns CLIPBOARD itself and serves that picture.
+class ClipboardManager {
+  public:
+    explicit ClipboardManager(const QString& display)
+        : d_(XOpenDisplay(display.toLocal8Bit().constData())),
+          w_(XCreateSimpleWindow(d_, DefaultRootWindow(d_), 0, 0, 1, 1, 0, 0, 0)) {
+        XSetSelectionOwner(d_, atom("CLIPBOARD_MANAGER"), w_, CurrentTime);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~ClipboardManager() {
+        stop_ = true;
+        thread_.join();
+        XCloseDisplay(d_);
+    }
+    std::atomic<int> saves{0};
+
+  private:
+    Atom atom(const char* name) { return XInternAtom(d_, name, False); }
+    void reply(const XSelectionRequestEvent& r, Atom property) {
+        XEvent notify{};
+        notify.xselection = {SelectionNotify, 0,        True,     d_,    r.requestor,
+                             r.selection,     r.target, property, r.time};
+        XSendEvent(d_, r.requestor, False, 0, &notify);
+    }
+    void run() {
+        const Atom clipboard = atom("CLIPBOARD"), png = atom("image/png"),
+                   fetched = atom("FETCHED");
+        XSelectionRequestEvent saving{};
+        std::vector<unsigned char> picture;
+        while (!stop_) {
+            pollfd fd{ConnectionNumber(d_), POLLIN, 0};
+            if (XPending(d_) == 0 && poll(&fd, 1, 20) <= 0) continue;
+            XEvent e;
+            XNextEvent(d_, &e);
+            const XSelectionRequestEvent& r = e.xselectionrequest;
+            if (e.type == SelectionRequest && r.target == atom("SAVE_TARGETS")) {
+                saving = r;
+                XConvertSelection(d_, clipboard, png, fetched, w_, CurrentTime);
+            } else if (e.type == SelectionRequest) {  // xclip asks for the picture
+                const bool given = r.target == png && !picture.empty();
+                if (given)
+                    XChangeProperty(d_, r.requestor, r.property, png, 8, PropModeReplace,
+                                    picture.data(), int(picture.size()));
+                reply(r, given ? r.property : None);
+            } else if (e.type == SelectionNotify && e.xselection.property == fetched) {
+                Atom type;
+                int format;
+                unsigned long count, left;
+                unsigned char* data = nullptr;
+                XGetWindowProperty(d_, w_, fetched, 0, 1 << 24, True, png, &type, &format, &count,
+                                   &left, &data);
+                if (data) picture.assign(data, data + count);
+                XFree(data);
+                XSetSelectionOwner(d_, clipboard, w_, CurrentTime);
+                reply(saving, saving.property);
+                ++saves;
+            }
+            XFlush(d_);
+        }
+    }
+
+    Display* d_;
+    Window w_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 class ChartEndToEnd : public ::testing::Test {
   protected:
@@ -28,6 +102,7 @@ class ChartEndToEnd : public ::testing::Test {
 }  // namespace
 
 TEST_F(ChartEndToEnd, TheChartOfTheSamplesSavesAsATypedNameAndStaysOnTheClipboard) {
+    ClipboardManager manager(x.display());
     ProgramRun run(x);
     const ChartWindows w = openChartOfSamples(run);
     ASSERT_NE(w.main, 0u);
@@ -79,7 +154,15 @@ TEST_F(ChartEndToEnd, TheChartOfTheSamplesSavesAsATypedNameAndStaysOnTheClipboar
     run.closeBox(w.chart);
     EXPECT_TRUE(waitUntilGone(run, w.chart));
     EXPECT_TRUE(programWindows(run).count(w.main));
+    EXPECT_EQ(manager.saves, 0) << "nothing is handed over while the program runs";
+
+    // At the end the clipboard manager takes the picture over, so it outlives the program.
     EXPECT_EQ(run.signalAndWait(SIGTERM), 0);
+    EXPECT_EQ(manager.saves, 1);
+    QFile::remove(copied);
+    runTool(x.display(),
+            {"sh", "-c", "xclip -selection clipboard -t image/png -o > '" + copied + "'"});
+    EXPECT_EQ(pictureSize(x.display(), copied), "551x416");
 }
 
 TEST_F(ChartEndToEnd, ClosingTheChartWindowGivesTheMainWindowBackForAnotherChart) {

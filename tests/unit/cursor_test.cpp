@@ -43,6 +43,29 @@ TEST(ShippedCursor, IsA32By32WindowsCursorWithItsHotSpotOnTheFingertip) {
         EXPECT_EQ(picture.pixelColor(corner).alpha(), 0);
 }
 
+TEST(ShippedCursor, IsDrawnAtTheScreensRatioWithTheHotSpotStillOnTheFingertip) {
+    ProgramFolder folder;
+    folder.addShipped(kShippedCursor);
+    const QImage art = loadCursorFile(folder.path() + u'/' + kShippedCursor).pixmap().toImage();
+    for (qreal ratio : {2.0, 1.5}) {
+        SCOPED_TRACE(ratio);
+        const QCursor cursor = cursorAtRatio(art, kFingertip, ratio);
+        const QPixmap pixmap = cursor.pixmap();
+        EXPECT_EQ(pixmap.size(), QSize(32, 32) * ratio);
+        EXPECT_EQ(pixmap.devicePixelRatio(), ratio);
+        // The hot spot, in logical pixels, falls on the fingertip's outline with the white finger
+        // below it, as at ratio 1.
+        const QImage picture = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+        const QPoint tip = cursor.hotSpot() * ratio;
+        EXPECT_EQ(picture.pixelColor(tip).alpha(), 255);
+        EXPECT_LT(picture.pixelColor(tip).lightness(), 64);
+        const QColor finger = picture.pixelColor(tip + QPoint(0, qRound(3 * ratio)));
+        EXPECT_EQ(finger.alpha(), 255);
+        EXPECT_GT(finger.lightness(), 192);
+        EXPECT_EQ(picture.pixelColor(int(5 * ratio) - 1, 0).alpha(), 0) << "the tip stands alone";
+    }
+}
+
 class CursorLoadTest : public Form1Test {
   protected:
     void SetUp() override {

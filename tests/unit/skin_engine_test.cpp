@@ -152,7 +152,8 @@ TEST(QtSkinEngine, TheSwitchesAndPartsChooseTheSections) {
     ProgramFolder folder;
     folder.write(QStringLiteral("s.cjs"),
                  "W{}/* @controls */C{}/* @tool-tips */T{}/* @menus */M{}"
-                 "/* @message-boxes */B{}/* @other */O{}");
+                 "/* @message-boxes */B{}/* @other */O{}/* @controls:dark */D{}"
+                 "/* @controls:light */L{}/* @message-boxes:dark */E{}");
     struct Case {
         const char* name;
         qint32 parts;
@@ -163,11 +164,11 @@ TEST(QtSkinEngine, TheSwitchesAndPartsChooseTheSections) {
     };
     const Case cases[] = {
         {"nothing on", 0, false, false, "W{}", ""},
-        {"controls", 0, true, false, "W{}C{}", ""},
+        {"controls", 0, true, false, "W{}C{}L{}", ""},
         {"tool tips", SkinEngine::kToolTips, false, false, "W{}T{}", ""},
         {"menus", SkinEngine::kMenus, false, false, "W{}M{}", ""},
         {"message boxes", 0, false, true, "W{}", "B{}"},
-        {"all", SkinEngine::kToolTips | SkinEngine::kMenus, true, true, "W{}C{}T{}M{}", "B{}"},
+        {"all", SkinEngine::kToolTips | SkinEngine::kMenus, true, true, "W{}C{}L{}T{}M{}", "B{}"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -182,6 +183,18 @@ TEST(QtSkinEngine, TheSwitchesAndPartsChooseTheSections) {
         engine.skinWindow(window);
         EXPECT_EQ(window.styleSheet(), QLatin1String(c.window));
         EXPECT_EQ(qApp->styleSheet(), QLatin1String(c.messageBoxes));
+        if (!c.controls || !c.boxes) continue;
+        // A desktop that turns dark while the program runs gets the dark variants.
+        const QPalette light = QApplication::palette();
+        QPalette dark = light;
+        dark.setColor(QPalette::Window, Qt::black);
+        dark.setColor(QPalette::WindowText, Qt::white);
+        QApplication::setPalette(dark);
+        QCoreApplication::processEvents();  // Qt posts the news of a new palette
+        EXPECT_EQ(window.styleSheet(), QStringLiteral("W{}C{}D{}T{}M{}"));
+        EXPECT_EQ(qApp->styleSheet(), QStringLiteral("B{}E{}"));
+        QApplication::setPalette(light);
+        QCoreApplication::processEvents();
     }
 }
 
