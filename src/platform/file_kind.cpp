@@ -12,7 +12,13 @@
 
 namespace {
 
-QString kindOf(mode_t mode) {
+Failure cannotOpen(const QString& path, const QString& why) {
+    return Failure(QStringLiteral("Cannot open %1: %2").arg(QDir::toNativeSeparators(path), why));
+}
+
+}  // namespace
+
+QString fileModeKindText(mode_t mode) {
     if (S_ISDIR(mode)) return QStringLiteral("a folder");
     if (S_ISFIFO(mode)) return QStringLiteral("a named pipe");
     if (S_ISSOCK(mode)) return QStringLiteral("a socket");
@@ -20,12 +26,6 @@ QString kindOf(mode_t mode) {
     if (S_ISBLK(mode)) return QStringLiteral("a block device");
     return QStringLiteral("not a regular file");
 }
-
-Failure cannotOpen(const QString& path, const QString& why) {
-    return Failure(QStringLiteral("Cannot open %1: %2").arg(QDir::toNativeSeparators(path), why));
-}
-
-}  // namespace
 
 void openRegularFile(QFile& file, const QString& path) {
     const QByteArray native = QFile::encodeName(path);
@@ -39,7 +39,7 @@ void openRegularFile(QFile& file, const QString& path) {
     }
     if (!S_ISREG(opened.st_mode)) {
         ::close(fd);
-        throw cannotOpen(path, QStringLiteral("it is %1").arg(kindOf(opened.st_mode)));
+        throw cannotOpen(path, QStringLiteral("it is %1").arg(fileModeKindText(opened.st_mode)));
     }
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);

@@ -4,6 +4,7 @@
 // Files the program reads beside itself (cursor, skin, the skin's pictures) are read only when
 // they are regular files.
 
+#include <sys/types.h>
 #include <QString>
 #include <csignal>
 
@@ -15,6 +16,9 @@ enum class FileKind { Missing, Regular, Other };
 // Missing: nothing can be reached at the path (no such file, or a folder on the way that
 // cannot be searched), so opening it cannot block either.
 FileKind fileKind(const QString& path);
+
+// What a file mode names, for messages: "a named pipe", "a folder" and the like.
+QString fileModeKindText(mode_t mode);
 
 // Opens path for reading once the opened handle has been checked to be a regular file; the open
 // itself never waits, so a pipe in the file's place cannot block it. Throws Failure otherwise.

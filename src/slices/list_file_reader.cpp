@@ -1,6 +1,7 @@
 #include "slices/list_file_reader.h"
 
 #include "platform/failure.h"
+#include "platform/file_kind.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,18 +19,9 @@
 namespace {
 
 #ifdef Q_OS_UNIX
-QString kindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return QStringLiteral("a folder");
-    if (S_ISFIFO(mode)) return QStringLiteral("a named pipe");
-    if (S_ISSOCK(mode)) return QStringLiteral("a socket");
-    if (S_ISCHR(mode)) return QStringLiteral("a character device");
-    if (S_ISBLK(mode)) return QStringLiteral("a block device");
-    return QStringLiteral("not a regular file");
-}
-
 Failure notRegular(const QString& path, mode_t mode) {
     return Failure(QStringLiteral("%1 cannot be read as a list file: it is %2.")
-                       .arg(QDir::toNativeSeparators(path), kindOf(mode)));
+                       .arg(QDir::toNativeSeparators(path), fileModeKindText(mode)));
 }
 
 Failure systemFailure(const QString& what, const QString& path, int error) {

@@ -248,6 +248,8 @@ int ProgramRun::signalAndWait(int signal, std::chrono::milliseconds timeout) {
 }
 
 void ProgramRun::click(unsigned long window, int px, int py) {
+    // A synchronous move to where the pointer already is waits for a move that never comes.
+    runTool(x.display(), {"xdotool", "mousemove", "0", "0"});
     runTool(x.display(), {"xdotool", "mousemove", "--sync", "--window", QString::number(window),
                           QString::number(px), QString::number(py)});
     runTool(x.display(), {"xdotool", "click", "1"});
