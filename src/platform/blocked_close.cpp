@@ -3,7 +3,6 @@
 #include <xcb/xcb.h>
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <cstdlib>
@@ -27,40 +26,33 @@ class X11BlockedCloseFilter : public QObject, public QAbstractNativeEventFilter 
     X11BlockedCloseFilter(QWidget& window, std::function<void()> handler, xcb_atom_t protocols,
                           xcb_atom_t deleteWindow)
         : QObject(&window),
-          window_(&window),
+          window_(window),
           handler_(std::move(handler)),
           protocols_(protocols),
           deleteWindow_(deleteWindow) {
+        // The filter's own destructor takes it off again.
         QCoreApplication::instance()->installNativeEventFilter(this);
-    }
-    ~X11BlockedCloseFilter() override {
-        if (QCoreApplication* app = QCoreApplication::instance())
-            app->removeNativeEventFilter(this);
     }
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        if (type != "xcb_generic_event_t" || !window_) return false;
+        if (type != "xcb_generic_event_t") return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
         if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE) return false;
         const auto* client = static_cast<const xcb_client_message_event_t*>(message);
         if (client->format != 32 || client->type != protocols_ ||
             client->data.data32[0] != deleteWindow_)
             return false;
-        if (!window_->testAttribute(Qt::WA_WState_Created) ||
-            client->window != xcb_window_t(window_->winId()))
-            return false;
-        if (!QGuiApplication::modalWindow() ||
-            QGuiApplication::modalWindow() == window_->windowHandle())
-            return false;
+        // internalWinId: asking must not create the native window.
+        if (client->window != xcb_window_t(window_.internalWinId())) return false;
+        // The main window is never modal itself: any modal window blocks it.
+        if (!QGuiApplication::modalWindow()) return false;
         // From the event loop, not from inside the native event dispatch.
-        QTimer::singleShot(0, this, [this] {
-            if (window_) handler_();
-        });
+        QTimer::singleShot(0, this, handler_);
         return true;
     }
 
   private:
-    QPointer<QWidget> window_;
+    QWidget& window_;  // the filter's parent, so it never outlives it
     std::function<void()> handler_;
     xcb_atom_t protocols_;
     xcb_atom_t deleteWindow_;
