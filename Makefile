@@ -16,6 +16,8 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6prin
 	clang libclang-rt-14-dev libxfixes-dev desktop-file-utils xclip openbox qt6-wayland
 # The install test checks the metainfo and the manual page with the tools that read them.
 PACKAGES += appstream groff-base
+# The fault tests set ACL entries and extended attributes on the files a save replaces.
+PACKAGES += acl attr
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

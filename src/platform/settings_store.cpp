@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <sys/resource.h>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -25,6 +26,14 @@ constexpr int kLockWaitMs = 1500;
 // A lock is only ever cleared when no process holds it open (QLockFile checks with flock), so
 // any age will do; this one only spares a lock file that its maker is still filling in.
 constexpr int kLockStaleMs = 100;
+
+// The file a link names, which is what a write replaces (the link stays); the path itself when
+// it is no link to a regular file.
+QString fileBehind(const QString& path) {
+    const QFileInfo file(path);
+    return file.isSymLink() && fileKind(path) == FileKind::Regular ? file.canonicalFilePath()
+                                                                   : path;
+}
 
 // Why the file cannot be written, as far as the file system tells; empty when it does not.
 QString whyNotWritable(const QString& path, qint64 bytesNeeded) {
@@ -57,7 +66,7 @@ bool writeCouldComeUpShort(const QString& path, qint64 charactersWritten) {
 }
 
 Failure cannotWrite(const QString& path, qint64 bytesNeeded, const QString& otherwise = QString()) {
-    QString why = whyNotWritable(path, bytesNeeded);
+    QString why = whyNotWritable(fileBehind(path), bytesNeeded);
     if (why.isEmpty()) why = otherwise;
     if (why.isEmpty())
         return Failure(QStringLiteral("The settings file %1 cannot be written.").arg(path));
@@ -101,10 +110,13 @@ QtSettingsStore::~QtSettingsStore() = default;
 QString QtSettingsStore::fileName(const QString& appName) const {
     // Where QSettings' native format keeps a user's settings of that organization on Linux; the
     // name is needed before the file is opened.
-    const QString folder =
-        configFolder_.isEmpty()
-            ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            : configFolder_;
+    QString folder = configFolder_.isEmpty()
+                         ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                         : configFolder_;
+    // The XDG base directory rules make a relative $XDG_CONFIG_HOME invalid, to be ignored; Qt
+    // 6.4 takes it relative to the working folder, where a start from elsewhere would not look.
+    if (configFolder_.isEmpty() && QDir::isRelativePath(folder))
+        folder = QDir::homePath() + QStringLiteral("/.config");
     return folder + u'/' + appName + QStringLiteral(".conf");
 }
 
@@ -142,8 +154,7 @@ QString QtSettingsStore::GetSetting(const QString& appName, const QString& secti
     const QVariant value = settings.value(key);
     settings.endGroup();
     if (!value.isValid()) return defaultValue;
-    // Text is written as its UTF-8 bytes; a plain text value (written by hand) reads the same.
-    return value.toString();
+    return storedText(value);
 }
 
 void QtSettingsStore::SaveSetting(const QString& appName, const QString& section,
@@ -166,7 +177,9 @@ void QtSettingsStore::SaveSetting(const QString& appName, const QString& section
         throw cannotWrite(
             path, bytesNeeded,
             QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
-    SettingsWriteGuard guard(path);
+    // Through a link it is the file behind it that the write replaces, on its own disk.
+    const QString written = fileBehind(path);
+    SettingsWriteGuard guard(written);
     settings->beginGroup(section);
     // As UTF-8 bytes, because QSettings escapes a byte array's characters about a third faster
     // than a string's, which is most of the close time of a long list.
@@ -178,7 +191,7 @@ void QtSettingsStore::SaveSetting(const QString& appName, const QString& section
     }
     switch (settings->status()) {
         case QSettings::NoError:
-            if (writeCouldComeUpShort(settings->fileName(), bytesNeeded) &&
+            if (writeCouldComeUpShort(written, bytesNeeded) &&
                 !guard.holds(settings->format(), section, key, value)) {
                 guard.restore();
                 const Failure failure =

@@ -19,6 +19,8 @@ class SettingsStore {
                              const QString& value) = 0;
     // Where a store that could not be read was kept when it was first read; empty when none was.
     virtual QString unreadableStoreKeptAs() const { return QString(); }
+    // A store that could not be read nor set aside, so it stays as it is, unwritten; or empty.
+    virtual QString unreadableStoreLeftAt() const { return QString(); }
 };
 
 // QSettings' native format on Linux (INI), in the user's file of the organization = application
@@ -38,6 +40,9 @@ class QtSettingsStore : public SettingsStore {
     void SaveSetting(const QString& appName, const QString& section, const QString& key,
                      const QString& value) override;
     QString unreadableStoreKeptAs() const override { return keptAs_; }
+    QString unreadableStoreLeftAt() const override {
+        return notReplaceable_.empty() ? QString() : *notReplaceable_.begin();
+    }
 
   private:
     QString fileName(const QString& appName) const;

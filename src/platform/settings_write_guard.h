@@ -10,6 +10,11 @@
 #include <QSettings>
 #include <QString>
 
+// The text a stored value holds. The store writes text as its UTF-8 bytes; a plain text value
+// (written by hand) reads the same. A leading U+FEFF is part of the text: Qt's conversion of the
+// bytes would drop it.
+QString storedText(const QVariant& value);
+
 class SettingsWriteGuard {
   public:
     explicit SettingsWriteGuard(const QString& path);

@@ -118,29 +118,30 @@ QString encodeList(const ListView& list) {
     return text;
 }
 
-void saveList(Form1& form, GuardedProcedure& guard) {
+bool saveList(Form1& form, GuardedProcedure& guard) {
     const SliceTableModel& items = form.ListView1->items();
     QString text;
     qsizetype written = 0;
+    bool whole = true;
     guard.step(100, [&] { text = QString(encodedSize(items), Qt::Uninitialized); });
     // Counters are as wide as the list: every row is stored, however many there are.
     guard.forLoop(
         102, 106, [&] { return std::pair<qsizetype, qsizetype>(1, items.count()); },
         [&](qsizetype row) {
-            guard.step(104, [&] {
+            whole = guard.step(104, [&] {
                 const qsizetype length = encodedLength(items, row);
                 if (text.size() - written < length)  // the sizing above failed
                     text.resize(std::max(written + length, text.size() * 2));
                 char16_t* begin = reinterpret_cast<char16_t*>(text.data());
                 written = encodeRow(items, row, begin + written) - begin;
-            });
+            }) && whole;
         });
     // Only what was written is stored (all of it unless a step above failed).
     text.truncate(written);
-    guard.step(108, [&] {
+    return guard.step(108, [&] {
         form.platform.settings->SaveSetting(QString::fromUtf16(kSettingsAppName), productTitle(),
                                             QString::fromUtf16(kDataKey), text);
-    });
+    }) && whole;
 }
 
 void restoreList(Form1& form, GuardedProcedure& guard) {

@@ -15,8 +15,9 @@ inline constexpr char16_t kRowTerminator[] = u"My_Separatora23";
 inline constexpr char16_t kSettingsAppName[] = u"Brakenwel";
 inline constexpr char16_t kDataKey[] = u"Data";
 
-// The close handler's lines 100 to 108: encode every row and store the text.
-void saveList(Form1& form, GuardedProcedure& guard);
+// The close handler's lines 100 to 108: encode every row and store the text. False when the
+// whole list could not be stored.
+bool saveList(Form1& form, GuardedProcedure& guard);
 // The load handler's lines 136 to 152: read "Data" and append its rows.
 void restoreList(Form1& form, GuardedProcedure& guard);
 
