@@ -238,8 +238,9 @@ Outcome replaceByRename(int folder, const std::string& name, const struct stat* 
     std::string part;
     Fd fd;
     for (int attempt = 0; fd.get() < 0 && attempt < 100; ++attempt) {
-        char buffer[kPartNameLength + 1];
-        std::snprintf(buffer, sizeof buffer, "%s%010ld-%04x", kPartPrefix, long(::getpid()),
+        // Both numbers fit their widths, so the name is always kPartNameLength long.
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%s%010u-%04x", kPartPrefix, unsigned(::getpid()),
                       unsigned(QRandomGenerator::global()->bounded(0x10000)));
         part = buffer;
         // Private until it is whole: the old file's mode comes last.

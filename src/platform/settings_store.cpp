@@ -180,6 +180,9 @@ void QtSettingsStore::SaveSetting(const QString& appName, const QString& section
     // Through a link it is the file behind it that the write replaces, on its own disk.
     const QString written = fileBehind(path);
     SettingsWriteGuard guard(written);
+    if (!guard.keeps())
+        throw cannotWrite(path, bytesNeeded,
+                          QStringLiteral("its old contents cannot be kept safe"));
     settings->beginGroup(section);
     // As UTF-8 bytes, because QSettings escapes a byte array's characters about a third faster
     // than a string's, which is most of the close time of a long list.
