@@ -1,15 +1,15 @@
 #pragma once
-// Replacing the whole content of a file, for the settings store and the JPEG writer alike. The
-// new content is either whole on disk or the old content is, never a mix, whatever fails or
-// whenever the process is killed; and the file keeps what it was.
+// Replacing the whole content of a file, for the settings store and the JPEG writer alike. Any
+// failure leaves the old content whole, and the file keeps what it was.
 //
 // Through a symbolic link the file it names is replaced and the link stays. Where giving new
 // content a new inode would lose something of the file (another owner, a second hard link,
 // extended attributes or ACL entries that cannot be copied, a folder we may not write while the
 // file is writable) the content is written in place, but only after the room for all of it has
-// been reserved; otherwise it is written beside the file under a short temporary name, synced,
-// given the file's mode, owner and attributes, and renamed over it. Temporary files of saves
-// that were killed are removed by the next save in that folder.
+// been reserved (only a kill during that write can leave a mix there); otherwise it is written
+// beside the file under a short temporary name, synced, given the file's mode, owner and
+// attributes, and renamed over it, so even a kill leaves the old content or the new. Temporary
+// files of saves that were killed are removed by the next save in that folder.
 
 #include <sys/types.h>
 #include <QByteArray>
