@@ -223,7 +223,9 @@ TEST_F(PersistenceTest, ADamagedStoreThatCannotBeSetAsideIsToldOfAtTheStart) {
     if (!immutable) ::chmod(path.constData(), 0555);
     reopenStore();
     load();
-    if (immutable) EXPECT_EQ(std::system(("chattr -i " + path).constData()), 0);
+    if (immutable) {
+        EXPECT_EQ(std::system(("chattr -i " + path).constData()), 0);
+    }
     ::chmod(path.constData(), 0755);
     EXPECT_EQ(fake.messages.texts(),
               QStringList(u"The stored list could not be read, so the list starts empty. The file "
