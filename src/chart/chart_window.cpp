@@ -3,6 +3,7 @@
 #include "chart/clipboard_picture.h"
 #include "platform/application.h"
 #include "platform/printer.h"
+#include "platform/window_frame.h"
 #include "shell/app_icon.h"
 #include "shell/error_report.h"
 #include "shell/file_exists.h"
@@ -14,8 +15,6 @@
 #include "windows/form2.h"
 #include "windows/twips.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <algorithm>
 
 namespace {
@@ -37,12 +36,7 @@ std::unique_ptr<Form2> loadChartWindow(Platform& platform, QWidget* owner) {
 }
 
 void showChartWindowModal(Form2& form) {
-    QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        QRect frame = form.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        form.move(frame.topLeft());
-    }
+    centreOnScreen(form);
     form.platform.showModal(form);
 }
 
@@ -64,7 +58,7 @@ QSizeF fittedChartSize(float outerWidthTwips, float outerHeightTwips) {
 namespace {
 
 QSizeF chartSizeForOuterSize(const Form2& form) {
-    const QSize outer = form.frameGeometry().size();
+    const QSize outer = outerSize(form);
     return fittedChartSize(float(pixelsToTwips(outer.width())),
                            float(pixelsToTwips(outer.height())));
 }
