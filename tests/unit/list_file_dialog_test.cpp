@@ -2,6 +2,7 @@
 #include "platform/common_dialog.h"
 #include "slices/list_file.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QTemporaryDir>
+#include <QTimer>
 
 TEST(JoinOpenResult, GivesOnePathOrTheFolderThenEachName) {
     struct Case {
@@ -72,4 +74,35 @@ TEST_F(ListFileDialogTest, NamesFromTwoFoldersLoadThroughTheJoinedResult) {
     QCoreApplication::processEvents();
     EXPECT_EQ(rows(), (QStringList{"b=1", "a=1"}));
     EXPECT_TRUE(fake.messages.shown.empty());
+}
+
+namespace {
+QStringList* qtWarnings = nullptr;
+void keepWarning(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type != QtDebugMsg && qtWarnings) qtWarnings->append(text);
+}
+}  // namespace
+
+TEST(QtFileDialogs, OpenAndSaveWarnOfNothingAndLeaveNoSettingsFileBehind) {
+    const QDir config(qEnvironmentVariable("XDG_CONFIG_HOME"));
+    const auto files = [&] {
+        return config.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    const QStringList before = files();
+    QStringList warnings;
+    qtWarnings = &warnings;
+    const QtMessageHandler previous = qInstallMessageHandler(keepWarning);
+    QtCommonDialog dialogs(nullptr);
+    for (void (CommonDialog::*show)() : {&CommonDialog::ShowOpen, &CommonDialog::ShowSave}) {
+        QTimer::singleShot(0, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        (dialogs.*show)();
+        EXPECT_TRUE(dialogs.FileName.isEmpty());
+    }
+    qInstallMessageHandler(previous);
+    qtWarnings = nullptr;
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
+    EXPECT_EQ(files(), before);
 }
