@@ -233,14 +233,7 @@ TEST(ChartUnderAWindowManager, TheFirstFitTakesTheFrameIntoTheOuterSize) {
     ProgramRun run(x);
     const ChartWindows w = openChartOfSamples(run);
     ASSERT_NE(w.chart, 0u) << "no chart window appeared";
-    // Left, right, top and bottom, as the window manager gives them.
-    const QStringList frame =
-        runTool(x.display(), {"xprop", "-id", QString::number(w.chart), "_NET_FRAME_EXTENTS"})
-            .section(u'=', 1)
-            .split(u',');
-    ASSERT_EQ(frame.size(), 4);
-    const QSize outer = run.clientSize(w.chart) + QSize(frame[0].toInt() + frame[1].toInt(),
-                                                        frame[2].toInt() + frame[3].toInt());
+    const QSize outer = outerFrame(x.display(), w.chart).size();
     ASSERT_NE(outer, run.clientSize(w.chart)) << "no frame to take in";
     // Saved before any resize: 270 and 1200 twips (18 and 80 px) less than the outer size.
     run.click(w.chart, kSaveX, kSaveY);
@@ -263,8 +256,6 @@ TEST(ChartUnderAWindowManager, TheFirstFitTakesTheFrameIntoTheOuterSize) {
     // every time, and a restore fits it back.
     for (int round = 0; round < 3; ++round) {
         for (bool maximized : {true, false}) {
-            SCOPED_TRACE(
-                QStringLiteral("round %1, maximized %2").arg(round).arg(maximized).toStdString());
             setMaximized(x.display(), w.chart, maximized);
             std::this_thread::sleep_for(700ms);
             const QRect frame = outerFrame(x.display(), w.chart);
@@ -278,7 +269,8 @@ TEST(ChartUnderAWindowManager, TheFirstFitTakesTheFrameIntoTheOuterSize) {
             run.key(save, "Return");
             ASSERT_TRUE(waitForFile(saved));
             EXPECT_EQ(pictureSize(x.display(), saved),
-                      QStringLiteral("%1x%2").arg(frame.width() - 18).arg(frame.height() - 80));
+                      QStringLiteral("%1x%2").arg(frame.width() - 18).arg(frame.height() - 80))
+                << "round " << round << (maximized ? ", maximized" : ", restored");
             ASSERT_TRUE(waitUntilGone(run, save));
         }
     }

@@ -85,10 +85,8 @@ void keepWarning(QtMsgType type, const QMessageLogContext&, const QString& text)
 
 TEST(QtFileDialogs, OpenAndSaveWarnOfNothingAndLeaveNoSettingsFileBehind) {
     const QDir config(qEnvironmentVariable("XDG_CONFIG_HOME"));
-    const auto files = [&] {
-        return config.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    };
-    const QStringList before = files();
+    const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+    const QStringList before = config.entryList(all);
     QStringList warnings;
     qtWarnings = &warnings;
     const QtMessageHandler previous = qInstallMessageHandler(keepWarning);
@@ -99,10 +97,9 @@ TEST(QtFileDialogs, OpenAndSaveWarnOfNothingAndLeaveNoSettingsFileBehind) {
                 dialog->reject();
         });
         (dialogs.*show)();
-        EXPECT_TRUE(dialogs.FileName.isEmpty());
     }
     qInstallMessageHandler(previous);
     qtWarnings = nullptr;
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
-    EXPECT_EQ(files(), before);
+    EXPECT_EQ(config.entryList(all), before);
 }

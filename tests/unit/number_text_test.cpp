@@ -112,7 +112,6 @@ TEST(NumericTest, FastPathAgreesWithQLocale) {
             if (ours && !referenceNumeric) {
                 // QLocale refuses a number too small for a double; it reads as zero.
                 EXPECT_EQ(*ours, 0);
-                EXPECT_TRUE(text.contains(u'e', Qt::CaseInsensitive));
                 continue;
             }
             ASSERT_EQ(ours.has_value(), referenceNumeric);
