@@ -39,7 +39,7 @@ std::unique_ptr<QMessageBox> makeMessageBox(const QString& text, const QString& 
     // A spacer across the box keeps it as wide as the caption needs.
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
         grid->addItem(new QSpacerItem(messageBoxWidthForTitle(title), 0, QSizePolicy::Fixed),
-                      grid->rowCount(), 0, 1, grid->columnCount());
+                      grid->rowCount() - 1, 0, 1, grid->columnCount());
     return box;
 }
 
