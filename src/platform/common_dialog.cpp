@@ -17,20 +17,13 @@
 #include <cstdlib>
 #include <limits>
 
-namespace {
-
-bool readNoSettings(QIODevice&, QSettings::SettingsMap&) { return true; }
-// Refusing the write leaves Qt's temporary file uncommitted, so no file is made.
-bool writeNoSettings(QIODevice&, const QSettings::SettingsMap&) { return false; }
-
-}  // namespace
-
 void keepNoDialogState() {
-    // Qt's dialogs open their settings in the default format; one that reads and writes nothing
-    // takes the place of the native file.
+    // Qt's dialogs open their settings by organization ("QtProject") in the native format; under
+    // a folder that can never be made ("/dev/null/...") they find nothing to read and write
+    // nothing. The program's own store names its file, so this path does not reach it.
     static const bool done = [] {
-        QSettings::setDefaultFormat(
-            QSettings::registerFormat(QStringLiteral("unkept"), readNoSettings, writeNoSettings));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QStringLiteral("/dev/null"));
         return true;
     }();
     (void)done;

@@ -182,13 +182,14 @@ QSize outerSize(const QWidget& window) {
     // after resizing it, only the platform window reads afresh.
     const QWindow* handle = window.windowHandle();
     if (!handle || !handle->handle()) return window.frameGeometry().size();
-    QSize size = handle->frameGeometry().size();
+    const QMargins frame = handle->frameMargins();
+    QSize size = window.size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
     // A Wayland compositor that draws the frame itself (server-side decorations) tells the client
     // nothing of it, so the window seems to have none. Its frame is taken to be the one Qt draws
     // when the client decorates itself, so the chart fits the same way under either.
     const bool framed = window.windowFlags().testFlag(Qt::WindowTitleHint) &&
                         !(window.windowState() & Qt::WindowFullScreen);
-    if (framed && handle->frameMargins().isNull() &&
+    if (framed && frame.isNull() &&
         QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         size += QSize(kClientDecoration.left() + kClientDecoration.right(),
                       kClientDecoration.top() + kClientDecoration.bottom());

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <QDir>
 #include <QFile>
+#include <QRect>
 #include <QSize>
 #include <QStandardPaths>
 #include <QTemporaryDir>
