@@ -76,20 +76,15 @@ TEST_F(ListFileDialogTest, NamesFromTwoFoldersLoadThroughTheJoinedResult) {
     EXPECT_TRUE(fake.messages.shown.empty());
 }
 
-namespace {
-QStringList* qtWarnings = nullptr;
-void keepWarning(QtMsgType, const QMessageLogContext&, const QString& text) {
-    if (text.contains(u"pixmap", Qt::CaseInsensitive) && qtWarnings) qtWarnings->append(text);
-}
-}  // namespace
-
 TEST(QtFileDialogs, OpenAndSaveScaleNoNullPictureAndLeaveNoSettingsFileBehind) {
     const QDir config(qEnvironmentVariable("XDG_CONFIG_HOME"));
     const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
     const QStringList before = config.entryList(all);
-    QStringList warnings;
-    qtWarnings = &warnings;
-    const QtMessageHandler previous = qInstallMessageHandler(keepWarning);
+    static QStringList warnings;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            if (text.contains(u"pixmap", Qt::CaseInsensitive)) warnings.append(text);
+        });
     QtCommonDialog dialogs(nullptr);
     for (void (CommonDialog::*show)() : {&CommonDialog::ShowOpen, &CommonDialog::ShowSave}) {
         QTimer::singleShot(0, [] {
@@ -99,7 +94,6 @@ TEST(QtFileDialogs, OpenAndSaveScaleNoNullPictureAndLeaveNoSettingsFileBehind) {
         (dialogs.*show)();
     }
     qInstallMessageHandler(previous);
-    qtWarnings = nullptr;
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
     EXPECT_EQ(config.entryList(all), before);
 }
