@@ -15,6 +15,8 @@
 #include "windows/form2.h"
 #include "windows/twips.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
 
 namespace {
@@ -36,7 +38,14 @@ std::unique_ptr<Form2> loadChartWindow(Platform& platform, QWidget* owner) {
 }
 
 void showChartWindowModal(Form2& form) {
-    centreOnScreen(form);
+    // Not asked of the window manager beforehand as the main window is: a chart window made
+    // native before it is shown as modal lets the manager eat the first click on its buttons.
+    QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect frame = form.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        form.move(frame.topLeft());
+    }
     form.platform.showModal(form);
 }
 
