@@ -1,0 +1,60 @@
+#include "platform/desktop_loss.h"
+
+#include <X11/ICE/ICElib.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+#include <QGuiApplication>
+#include <QThread>
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+std::function<int()> g_handler;
+QtMessageHandler g_previous = nullptr;
+
+bool isWayland(const QString& platform) { return platform.startsWith(u"wayland"); }
+
+// The words Qt's plugins (6.4 and later) warn with right before they end the process. The xcb
+// connection can also be asked, so no other warning of that plugin is taken for its end.
+bool connectionBroke(const QString& message) {
+    const QString platform = QGuiApplication::platformName();
+    if (platform == u"xcb") {
+        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        return message.startsWith(u"The X11 connection broke") && x11 && x11->connection() &&
+               xcb_connection_has_error(x11->connection()) != 0;
+    }
+    return isWayland(platform) && message.startsWith(u"The Wayland connection");
+}
+
+[[noreturn]] void runHandlerAndEnd() {
+    const std::function<int()> handler = std::exchange(g_handler, nullptr);
+    const int code = handler();
+    std::fflush(nullptr);
+    ::_exit(code);
+}
+
+void onMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    g_previous(type, context, message);
+    if ((type != QtWarningMsg && type != QtCriticalMsg) || !g_handler || !qGuiApp) return;
+    // The plugins end the process from the UI thread, where the program's state is whole.
+    if (QThread::currentThread() != qGuiApp->thread() || !connectionBroke(message)) return;
+    runHandlerAndEnd();
+}
+
+// libICE's own handler ends the process; the session manager's connection is its only user here.
+void onSessionManagerLost(IceConn) {
+    if (!g_handler || QThread::currentThread() != qGuiApp->thread()) ::_exit(1);
+    std::fputs("The connection to the session manager broke.\n", stderr);
+    runHandlerAndEnd();
+}
+
+}  // namespace
+
+void onDesktopLost(std::function<int()> handler) {
+    const QString platform = QGuiApplication::platformName();
+    if (platform != u"xcb" && !isWayland(platform)) return;
+    g_handler = std::move(handler);
+    if (!g_previous) g_previous = qInstallMessageHandler(onMessage);
+    if (platform == u"xcb") IceSetIOErrorHandler(onSessionManagerLost);
+}
