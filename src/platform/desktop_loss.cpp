@@ -5,13 +5,17 @@
 #include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QThread>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <utility>
 
 namespace {
 
 std::function<int()> g_handler;
 QtMessageHandler g_previous = nullptr;
+// How long the UI thread may take to finish what it is doing before Qt ends the process anyway.
+constexpr std::chrono::seconds kUiThreadLimit{30};
 
 bool isWayland(const QString& platform) { return platform.startsWith(u"wayland"); }
 
@@ -27,24 +31,28 @@ bool connectionBroke(const QString& message) {
     return isWayland(platform) && message.startsWith(u"The Wayland connection");
 }
 
+// Only ever on the UI thread, where the program's state is whole between two events.
 [[noreturn]] void runHandlerAndEnd() {
     const std::function<int()> handler = std::exchange(g_handler, nullptr);
-    const int code = handler();
+    const int code = handler ? handler() : 1;
     std::fflush(nullptr);
     ::_exit(code);
 }
 
 void onMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     g_previous(type, context, message);
-    if ((type != QtWarningMsg && type != QtCriticalMsg) || !g_handler || !qGuiApp) return;
-    // The plugins end the process from the UI thread, where the program's state is whole.
-    if (QThread::currentThread() != qGuiApp->thread() || !connectionBroke(message)) return;
-    runHandlerAndEnd();
+    if ((type != QtWarningMsg && type != QtCriticalMsg) || !qGuiApp || !connectionBroke(message))
+        return;
+    if (QThread::currentThread() == qGuiApp->thread()) runHandlerAndEnd();
+    // Qt 6.4's wayland plugin warns and ends the process from its event thread. The UI thread
+    // stores at its next pass through the event loop, once the statement it is in has ended,
+    // and ends the process itself; meanwhile this thread waits, so Qt does not end it first.
+    QMetaObject::invokeMethod(qGuiApp, &runHandlerAndEnd, Qt::QueuedConnection);
+    std::this_thread::sleep_for(kUiThreadLimit);
 }
 
 // libICE's own handler ends the process; the session manager's connection is its only user here.
 void onSessionManagerLost(IceConn) {
-    if (!g_handler || QThread::currentThread() != qGuiApp->thread()) ::_exit(1);
     std::fputs("The connection to the session manager broke.\n", stderr);
     runHandlerAndEnd();
 }
