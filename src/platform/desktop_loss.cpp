@@ -1,6 +1,5 @@
 #include "platform/desktop_loss.h"
 
-#include <X11/ICE/ICElib.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 #include <QGuiApplication>
@@ -9,6 +8,9 @@
 #include <cstdio>
 #include <thread>
 #include <utility>
+
+// libICE after Qt: its macros (Status, Bool) would clash with Qt's names.
+#include <X11/ICE/ICElib.h>
 
 namespace {
 

@@ -106,7 +106,9 @@ TEST_F(MainWindowEndToEnd, EveryCloseRequestStoresTheList) {
             run.writeStoredData(QStringLiteral("AMy_Separatora125My_Separatora23") + kept);
         }
         run.start();
-        if (manager) ASSERT_TRUE(manager->waitForClient(10s));
+        if (manager) {
+            ASSERT_TRUE(manager->waitForClient(10s));
+        }
         if (wayland) {
             const auto end = std::chrono::steady_clock::now() + 20s;
             while (!run.standardError().contains(u"set_title(\"Quorvel Wedge Studio Deluxe\")") &&
@@ -129,7 +131,9 @@ TEST_F(MainWindowEndToEnd, EveryCloseRequestStoresTheList) {
         if (c.end == End::Signal) run.signalAndWait(c.signal);
         if (c.end == End::XServerKilled) server.kill();
         if (c.end == End::CompositorKilled) weston->kill();
-        if (c.end == End::LogOut) EXPECT_TRUE(manager->logOut(10s));
+        if (c.end == End::LogOut) {
+            EXPECT_TRUE(manager->logOut(10s));
+        }
         if (c.end == End::ManagerGone) manager->goAway();
         EXPECT_EQ(run.waitForExit(), 0);
         EXPECT_EQ(run.storedData(), kept);

@@ -1,7 +1,5 @@
 #include "session_end.h"
 
-#include <X11/ICE/ICElib.h>
-#include <X11/SM/SMlib.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -13,6 +11,10 @@
 #include <functional>
 #include <thread>
 #include <vector>
+
+// libSM after Qt: its macros (Status, Bool) would clash with Qt's names.
+#include <X11/ICE/ICElib.h>
+#include <X11/SM/SMlib.h>
 
 extern char** environ;
 
@@ -33,7 +35,10 @@ WestonServer::WestonServer(const QString& runtimeDir) {
     if (::posix_spawnp(&pid_, "weston", nullptr, nullptr, const_cast<char**>(argv), env.data()))
         pid_ = -1;
     for (int i = 0; pid_ > 0 && i < 200; ++i, std::this_thread::sleep_for(50ms))
-        if (QFileInfo(runtimeDir + u'/' + name).exists()) return void(name_ = name);
+        if (QFileInfo(runtimeDir + u'/' + name).exists()) {
+            name_ = name;
+            return;
+        }
 }
 
 WestonServer::~WestonServer() { kill(); }
@@ -119,6 +124,8 @@ bool serve(XsmpSessionManager::State& s, const std::function<bool()>& done,
 
 XsmpSessionManager::XsmpSessionManager() : state_(std::make_unique<State>()) {
     g_state = state_.get();
+    // libICE's own handler ends the process when a client goes; serve() notices that itself.
+    IceSetIOErrorHandler([](IceConn) {});
     char error[256] = {};
     static const bool initialised =
         SmsInitialize("qws-tests", "1", newClient, nullptr, anyHost, sizeof error, error);
