@@ -8,6 +8,7 @@
 #include "windows/form1.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -116,6 +117,19 @@ QString encodeList(const ListView& list) {
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     for (qsizetype row = 1; row <= items.count(); ++row) out = encodeRow(items, row, out);
     return text;
+}
+
+bool storeListWithoutWindows(Form1& form) {
+    try {
+        form.platform.settings->SaveSetting(QString::fromUtf16(kSettingsAppName), productTitle(),
+                                            QString::fromUtf16(kDataKey),
+                                            encodeList(*form.ListView1));
+        return true;
+    } catch (const std::exception& failure) {
+        // A list too large to encode is not stored in part: the whole earlier one stays.
+        std::fprintf(stderr, "The list could not be stored: %s\n", failure.what());
+        return false;
+    }
 }
 
 bool saveList(Form1& form, GuardedProcedure& guard) {

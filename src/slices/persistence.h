@@ -23,3 +23,8 @@ void restoreList(Form1& form, GuardedProcedure& guard);
 
 // The encoding of the whole list, for callers that need no line numbers.
 QString encodeList(const ListView& list);
+
+// Stores the list under "Data" as the close handler does, where no window can be shown (the
+// display has gone): a failure goes to standard error and leaves the stored list as it was.
+// False when it failed.
+bool storeListWithoutWindows(Form1& form);
