@@ -1,9 +1,9 @@
 // Start-up with a stored list, the close-time store, and list work at a million rows.
 #include "fakes/fake_platform.h"
 #include "list_file_generator.h"
-#include "platform/list_view.h"
-#include "platform/settings_store.h"
-#include "shell/error_report.h"
+#include "platform/controls/list_view.h"
+#include "platform/store/settings_store.h"
+#include "runtime/error_report.h"
 #include "shell/main_window.h"
 #include "slices/persistence.h"
 #include "windows/form1.h"

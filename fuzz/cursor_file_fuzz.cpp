@@ -1,7 +1,7 @@
 // Loading a cursor file: any bytes either give a cursor or a failure with a description, never
 // a crash, and a cursor always has a picture with its hot spot on it.
 #include "platform/failure.h"
-#include "shell/pointer.h"
+#include "runtime/pointer.h"
 #include "support/fuzz_support.h"
 
 #include <QCursor>

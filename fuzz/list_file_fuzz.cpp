@@ -4,10 +4,10 @@
 // (numeric, and written back the same); a file never gives more rows than it has lines; the
 // rows of the whole file are the rows of its lines added one by one, up to the same failure.
 #include "fakes/fake_platform.h"
+#include "platform/chart/number_text.h"
 #include "platform/failure.h"
 #include "shell/main_window.h"
 #include "slices/list_file.h"
-#include "slices/number_text.h"
 #include "support/fuzz_support.h"
 #include "windows/form1.h"
 

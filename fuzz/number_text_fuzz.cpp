@@ -5,7 +5,7 @@
 // besides only the plain shape of the canonical text; each canonical text is numeric, has at most
 // 15 significant digits, no grouping and no trailing zeros, and reads back to the same number
 // (writing that number again gives the same text), close to the value it was written from.
-#include "slices/number_text.h"
+#include "platform/chart/number_text.h"
 #include "support/fuzz_support.h"
 
 #include <QLocale>

@@ -3,7 +3,7 @@
 // Invariants: a file loads exactly when it is at most 1 MiB of valid UTF-8 without NUL; the
 // sections never hold more text than the file after its url() paths are made absolute; making
 // paths absolute twice changes nothing; and a loaded skin draws a window without a crash.
-#include "platform/skin_engine.h"
+#include "platform/controls/skin_engine.h"
 #include "support/fuzz_support.h"
 
 #include <QApplication>

@@ -5,8 +5,8 @@
 // separator; a list whose texts hold no separator text comes back the same, through the test
 // store and through the real settings file.
 #include "fakes/fake_platform.h"
-#include "platform/settings_store.h"
-#include "shell/error_report.h"
+#include "platform/store/settings_store.h"
+#include "runtime/error_report.h"
 #include "shell/main_window.h"
 #include "slices/persistence.h"
 #include "support/fuzz_support.h"

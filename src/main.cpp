@@ -1,6 +1,6 @@
 #include "platform/platform.h"
+#include "runtime/titles.h"
 #include "shell/startup.h"
-#include "shell/titles.h"
 #include "windows/form1.h"
 
 #include <QApplication>

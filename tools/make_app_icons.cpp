@@ -1,7 +1,7 @@
 // Writes the application icon, as the program draws it, as PNG files for the desktop's icon
 // theme: <folder>/<size>x<size>/apps/quorvel-wedge-studio.png for every size given.
 // Usage: make_app_icons <folder> <size>...
-#include "shell/app_icon.h"
+#include "runtime/app_icon.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,10 +1,10 @@
 #include "chart/chart_generation.h"
 
 #include "chart/chart_window.h"
-#include "platform/chart_control.h"
-#include "shell/error_report.h"
-#include "shell/messages.h"
-#include "slices/number_text.h"
+#include "platform/chart/chart_control.h"
+#include "platform/chart/number_text.h"
+#include "runtime/error_report.h"
+#include "runtime/messages.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/clipboard.h"
+#include "platform/desktop/clipboard.h"
 
 #include <chrono>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "chart/jpeg_export.h"
 
 #include "chart/clipboard_picture.h"
-#include "platform/image_writer.h"
-#include "shell/error_report.h"
+#include "platform/files/image_writer.h"
+#include "runtime/error_report.h"
 #include "windows/form2.h"
 
 namespace {

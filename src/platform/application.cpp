@@ -1,6 +1,6 @@
 #include "platform/application.h"
 
-#include "platform/clipboard_handover.h"
+#include "platform/desktop/clipboard_handover.h"
 
 #include <unistd.h>
 #include <QCoreApplication>

@@ -1,13 +1,13 @@
 #include "platform/application.h"
-#include "platform/chart_control.h"
-#include "platform/clipboard.h"
-#include "platform/common_dialog.h"
-#include "platform/image_writer.h"
-#include "platform/message_box.h"
+#include "platform/chart/chart_control.h"
+#include "platform/controls/skin_engine.h"
+#include "platform/desktop/clipboard.h"
+#include "platform/dialogs/common_dialog.h"
+#include "platform/dialogs/message_box.h"
+#include "platform/dialogs/printer.h"
+#include "platform/files/image_writer.h"
 #include "platform/platform.h"
-#include "platform/printer.h"
-#include "platform/settings_store.h"
-#include "platform/skin_engine.h"
+#include "platform/store/settings_store.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
 #include "shell/close_requests.h"
 
 #include "platform/application.h"
-#include "platform/blocked_close.h"
-#include "platform/desktop_loss.h"
+#include "platform/desktop/blocked_close.h"
+#include "platform/desktop/desktop_loss.h"
 #include "slices/persistence.h"
 #include "windows/form1.h"
 

@@ -1,7 +1,7 @@
 #include "shell/form1_wiring.h"
 
 #include "chart/chart_generation.h"
-#include "shell/error_report.h"
+#include "runtime/error_report.h"
 #include "shell/event_hook.h"
 #include "shell/hover.h"
 #include "shell/main_window.h"

@@ -2,8 +2,8 @@
 
 #include "chart/chart_window.h"
 #include "chart/jpeg_export.h"
-#include "platform/window_frame.h"
-#include "shell/error_report.h"
+#include "platform/desktop/window_frame.h"
+#include "runtime/error_report.h"
 #include "shell/event_hook.h"
 #include "shell/hover.h"
 #include "windows/form2.h"

@@ -1,7 +1,7 @@
 #include "shell/hover.h"
 
+#include "runtime/pointer.h"
 #include "shell/event_hook.h"
-#include "shell/pointer.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 #include "windows/twips.h"

@@ -1,12 +1,12 @@
 #include "shell/main_window.h"
 
 #include "platform/application.h"
-#include "shell/app_icon.h"
-#include "shell/error_report.h"
-#include "shell/file_exists.h"
-#include "shell/pointer.h"
-#include "shell/skin.h"
-#include "shell/titles.h"
+#include "runtime/app_icon.h"
+#include "runtime/error_report.h"
+#include "runtime/file_exists.h"
+#include "runtime/pointer.h"
+#include "runtime/skin.h"
+#include "runtime/titles.h"
 #include "slices/persistence.h"
 #include "windows/form1.h"
 

@@ -1,6 +1,6 @@
 #include "shell/startup.h"
 
-#include "platform/window_frame.h"
+#include "platform/desktop/window_frame.h"
 #include "shell/close_requests.h"
 #include "shell/form1_wiring.h"
 #include "shell/main_window.h"

@@ -1,12 +1,12 @@
 #include "slices/list_file.h"
 
-#include "platform/common_dialog.h"
-#include "shell/error_report.h"
-#include "shell/file_exists.h"
-#include "shell/messages.h"
-#include "shell/pointer.h"
+#include "platform/chart/number_text.h"
+#include "platform/dialogs/common_dialog.h"
+#include "runtime/error_report.h"
+#include "runtime/file_exists.h"
+#include "runtime/messages.h"
+#include "runtime/pointer.h"
 #include "slices/list_file_reader.h"
-#include "slices/number_text.h"
 #include "windows/form1.h"
 
 #include <QDir>

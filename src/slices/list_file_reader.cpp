@@ -1,7 +1,7 @@
 #include "slices/list_file_reader.h"
 
 #include "platform/failure.h"
-#include "platform/file_kind.h"
+#include "platform/files/file_kind.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "slices/manual_entry.h"
 
-#include "shell/error_report.h"
-#include "shell/messages.h"
-#include "slices/number_text.h"
+#include "platform/chart/number_text.h"
+#include "runtime/error_report.h"
+#include "runtime/messages.h"
 #include "windows/form1.h"
 
 namespace {

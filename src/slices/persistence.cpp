@@ -1,9 +1,9 @@
 #include "slices/persistence.h"
 
-#include "platform/list_view.h"
-#include "platform/settings_store.h"
-#include "shell/error_report.h"
-#include "shell/titles.h"
+#include "platform/controls/list_view.h"
+#include "platform/store/settings_store.h"
+#include "runtime/error_report.h"
+#include "runtime/titles.h"
 #include "slices/store_notice.h"
 #include "windows/form1.h"
 

@@ -1,7 +1,7 @@
 #include "slices/store_notice.h"
 
-#include "platform/settings_store.h"
-#include "shell/messages.h"
+#include "platform/store/settings_store.h"
+#include "runtime/messages.h"
 #include "windows/form1.h"
 
 void tellOfUnreadableStore(Form1& form) {

@@ -1,6 +1,6 @@
 #include "windows/form1.h"
 
-#include "platform/skin_engine.h"
+#include "platform/controls/skin_engine.h"
 #include "windows/twips.h"
 #include "windows/window_look.h"
 

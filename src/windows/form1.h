@@ -2,10 +2,10 @@
 // The two windows' controls, built as laid out in twips: names, captions, fonts, tab order.
 // Nothing here reacts to anything; the shell wires every control to its handler.
 
-#include "platform/common_dialog.h"
-#include "platform/list_view.h"
+#include "platform/controls/list_view.h"
+#include "platform/controls/push_button.h"
+#include "platform/dialogs/common_dialog.h"
 #include "platform/platform.h"
-#include "platform/push_button.h"
 #include "windows/window_state.h"
 
 #include <QGroupBox>

@@ -2,10 +2,10 @@
 // The chart window: two buttons above the chart, the picture holder out of view and the
 // window's own common dialog. Built afresh for every chart; nothing here reacts to anything.
 
-#include "platform/chart_control.h"
-#include "platform/common_dialog.h"
+#include "platform/chart/chart_control.h"
+#include "platform/controls/push_button.h"
+#include "platform/dialogs/common_dialog.h"
 #include "platform/platform.h"
-#include "platform/push_button.h"
 #include "windows/window_state.h"
 
 #include <QDialog>

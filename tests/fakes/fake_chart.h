@@ -3,10 +3,10 @@
 // and draws through our own pie chart, an in-process clipboard that can be made unreadable, a
 // printer that records its document, and an image writer that can be told to fail.
 
-#include "platform/chart_control.h"
-#include "platform/clipboard.h"
-#include "platform/image_writer.h"
-#include "platform/printer.h"
+#include "platform/chart/chart_control.h"
+#include "platform/desktop/clipboard.h"
+#include "platform/dialogs/printer.h"
+#include "platform/files/image_writer.h"
 
 #include <QStringList>
 #include <optional>

@@ -6,10 +6,10 @@
 #include "fakes/fake_skin_engine.h"
 #include "fakes/qt_printers.h"
 #include "platform/application.h"
-#include "platform/common_dialog.h"
-#include "platform/message_box.h"
+#include "platform/dialogs/common_dialog.h"
+#include "platform/dialogs/message_box.h"
 #include "platform/platform.h"
-#include "platform/settings_store.h"
+#include "platform/store/settings_store.h"
 
 #include <QMap>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 // A skin engine that records every call with its arguments and can be told to fail one.
 
-#include "platform/skin_engine.h"
+#include "platform/controls/skin_engine.h"
 
 #include <QStringList>
 

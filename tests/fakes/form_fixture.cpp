@@ -1,6 +1,6 @@
 #include "fakes/form_fixture.h"
 
-#include "shell/error_report.h"
+#include "runtime/error_report.h"
 #include "shell/main_window.h"
 
 #include <QCoreApplication>

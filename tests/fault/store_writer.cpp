@@ -10,7 +10,7 @@
 #include "chart/chart_window.h"
 #include "chart/jpeg_export.h"
 #include "fakes/fake_platform.h"
-#include "platform/settings_store.h"
+#include "platform/store/settings_store.h"
 #include "shell/main_window.h"
 #include "store_lists.h"
 #include "windows/form1.h"

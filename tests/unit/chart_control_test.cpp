@@ -1,4 +1,4 @@
-#include "platform/chart_control.h"
+#include "platform/chart/chart_control.h"
 #include "fakes/fake_chart.h"
 #include "fakes/locale_scope.h"
 #include "platform/failure.h"

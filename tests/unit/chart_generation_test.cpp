@@ -1,7 +1,7 @@
 #include "chart/chart_generation.h"
 #include "fakes/chart_fixture.h"
 #include "fakes/form_fixture.h"
-#include "shell/titles.h"
+#include "runtime/titles.h"
 #include "slices/manual_entry.h"
 #include "windows/form2.h"
 

@@ -1,6 +1,6 @@
 #include "fakes/chart_fixture.h"
 #include "fakes/program_folder.h"
-#include "shell/pointer.h"
+#include "runtime/pointer.h"
 #include "windows/window_look.h"
 
 #include <gtest/gtest.h>

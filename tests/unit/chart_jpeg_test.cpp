@@ -3,7 +3,7 @@
 #include "fakes/chart_fixture.h"
 #include "fakes/form_fixture.h"
 #include "platform/failure.h"
-#include "platform/image_writer.h"
+#include "platform/files/image_writer.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

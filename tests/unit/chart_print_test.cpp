@@ -1,8 +1,8 @@
 #include "chart/chart_window.h"
 #include "fakes/chart_fixture.h"
 #include "fakes/form_fixture.h"
+#include "platform/dialogs/printer.h"
 #include "platform/failure.h"
-#include "platform/printer.h"
 
 #include <gtest/gtest.h>
 #include <QFile>

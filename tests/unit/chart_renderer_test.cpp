@@ -1,4 +1,4 @@
-#include "platform/pie_painter.h"
+#include "platform/chart/pie_painter.h"
 
 #include <gtest/gtest.h>
 #include <QImage>

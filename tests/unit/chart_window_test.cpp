@@ -4,7 +4,7 @@
 #include "fakes/form_fixture.h"
 #include "fakes/program_folder.h"
 #include "platform/failure.h"
-#include "shell/titles.h"
+#include "runtime/titles.h"
 #include "windows/window_look.h"
 
 #include <gtest/gtest.h>

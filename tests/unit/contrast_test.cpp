@@ -1,7 +1,7 @@
 #include "fakes/form_fixture.h"
 #include "fakes/program_folder.h"
-#include "platform/message_box.h"
-#include "platform/skin_engine.h"
+#include "platform/controls/skin_engine.h"
+#include "platform/dialogs/message_box.h"
 #include "windows/form2.h"
 #include "windows/window_look.h"
 

@@ -1,7 +1,7 @@
 #include "fakes/form_fixture.h"
 #include "fakes/program_folder.h"
-#include "shell/pointer.h"
-#include "shell/titles.h"
+#include "runtime/pointer.h"
+#include "runtime/titles.h"
 
 #include <sys/stat.h>
 #include <QBitmap>

@@ -1,14 +1,15 @@
+#include "runtime/error_report.h"
 #include "fakes/fake_platform.h"
-#include "shell/error_report.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const QString kTail = QStringLiteral("\r\rPlease email screenshot of this message to support@quorvel.example.com");
+const QString kTail =
+    QStringLiteral("\r\rPlease email screenshot of this message to support@quorvel.example.com");
 
 class GuardTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { setStatementFaultHook({}); }
     QStringList reportLines() const {
         QStringList lines;
@@ -49,7 +50,8 @@ TEST_F(GuardTest, AFailedStatementIsReportedAndTheProcedureGoesOn) {
     EXPECT_EQ(ran, QStringList({"100", "106"}));
     EXPECT_EQ(reportLines(), QStringList({"102", "102", "104"}));
     ASSERT_EQ(messages.shown.size(), 3u);
-    EXPECT_TRUE(messages.shown[0].text.startsWith(u"first\r\nin Quorvel2021/08/31.Form1.Form_Load "));
+    EXPECT_TRUE(
+        messages.shown[0].text.startsWith(u"first\r\nin Quorvel2021/08/31.Form1.Form_Load "));
     EXPECT_TRUE(messages.shown[2].text.startsWith(u"standard\r\n"));
 }
 
@@ -105,9 +107,11 @@ TEST_F(GuardTest, AReportThatCannotBeShownDoesNotEndTheProcedure) {
 
 TEST(Unguarded, ShowsAReportAtLineZeroAndSwallowsTheFailure) {
     FakeMessageBoxes messages;
-    EXPECT_NO_THROW(unguarded(messages, QStringLiteral("Form1"), QStringLiteral("ListView1_DblClick"),
+    EXPECT_NO_THROW(unguarded(messages, QStringLiteral("Form1"),
+                              QStringLiteral("ListView1_DblClick"),
                               [] { throw Failure(QStringLiteral("boom")); }));
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text,
-              QStringLiteral("boom\r\nin Quorvel2021/08/31.Form1.ListView1_DblClick at line 0") + kTail);
+    EXPECT_EQ(
+        messages.shown[0].text,
+        QStringLiteral("boom\r\nin Quorvel2021/08/31.Form1.ListView1_DblClick at line 0") + kTail);
 }

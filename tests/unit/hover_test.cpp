@@ -1,9 +1,9 @@
 #include "shell/hover.h"
 #include "fakes/form_fixture.h"
 #include "fakes/program_folder.h"
+#include "runtime/pointer.h"
 #include "shell/form1_wiring.h"
 #include "shell/main_window.h"
-#include "shell/pointer.h"
 
 #include <QHeaderView>
 #include <QTest>

@@ -2,7 +2,7 @@
 // through Qt's accessibility interface, the whole window driven by Tab, Space, Enter and
 // Delete, and message boxes that Enter and Escape dismiss.
 #include "fakes/form_fixture.h"
-#include "platform/message_box.h"
+#include "platform/dialogs/message_box.h"
 #include "shell/form1_wiring.h"
 #include "windows/window_look.h"
 

@@ -1,5 +1,5 @@
 #include "fakes/form_fixture.h"
-#include "platform/common_dialog.h"
+#include "platform/dialogs/common_dialog.h"
 #include "slices/list_file.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
+#include "platform/chart/number_text.h"
+#include "platform/controls/list_view.h"
 #include "platform/failure.h"
-#include "platform/list_view.h"
 #include "slices/list_file.h"
-#include "slices/number_text.h"
 
 #include "fakes/locale_scope.h"
 

@@ -1,7 +1,7 @@
 #include "slices/list_file.h"
 #include "fakes/form_fixture.h"
+#include "runtime/titles.h"
 #include "shell/form1_wiring.h"
-#include "shell/titles.h"
 
 #include <sys/stat.h>
 #include <QCoreApplication>

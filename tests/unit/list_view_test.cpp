@@ -1,5 +1,5 @@
-#include "platform/list_view.h"
-#include "platform/display_text.h"
+#include "platform/controls/list_view.h"
+#include "platform/chart/display_text.h"
 #include "slices/persistence.h"
 
 #include <gtest/gtest.h>

@@ -1,16 +1,16 @@
-#include "fakes/form_fixture.h"
-#include "shell/form1_wiring.h"
-#include "shell/pointer.h"
-#include "shell/titles.h"
 #include "slices/manual_entry.h"
+#include "fakes/form_fixture.h"
+#include "runtime/pointer.h"
+#include "runtime/titles.h"
+#include "shell/form1_wiring.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
+#include <QTest>
 
 namespace {
 
 class ManualEntryTest : public Form1Test {
-protected:
+  protected:
     void SetUp() override {
         Form1Test::SetUp();
         load();
@@ -21,7 +21,8 @@ protected:
         form->ListView1->setCurrentIndex(form->ListView1->model()->index(row - 1, 0));
     }
     void setBusy(bool busy) {
-        setMousePointer(*form, form->pointer, busy ? pointer_code::kHourglass : pointer_code::kDefault);
+        setMousePointer(*form, form->pointer,
+                        busy ? pointer_code::kHourglass : pointer_code::kDefault);
     }
 };
 
@@ -67,7 +68,8 @@ TEST_F(ManualEntryTest, AddDataValidatesInOrderAndKeepsTheValueAsTyped) {
             EXPECT_EQ(form->Text2->text(), QString::fromUtf16(c.value));
         } else {
             EXPECT_TRUE(fake.messages.shown.empty());
-            EXPECT_EQ(rows(), QStringList(QString::fromUtf16(c.name) + u'=' + QString::fromUtf16(c.value)));
+            EXPECT_EQ(rows(),
+                      QStringList(QString::fromUtf16(c.name) + u'=' + QString::fromUtf16(c.value)));
             EXPECT_TRUE(form->Text1->text().isEmpty());
             EXPECT_TRUE(form->Text2->text().isEmpty());
         }

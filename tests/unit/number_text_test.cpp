@@ -1,4 +1,4 @@
-#include "slices/number_text.h"
+#include "platform/chart/number_text.h"
 #include "platform/failure.h"
 
 #include "fakes/locale_scope.h"

@@ -1,7 +1,7 @@
 #include "slices/persistence.h"
 #include "fakes/form_fixture.h"
 #include "platform/failure.h"
-#include "platform/settings_store.h"
+#include "platform/store/settings_store.h"
 #include "shell/main_window.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/skin_engine.h"
+#include "platform/controls/skin_engine.h"
 #include "fakes/form_fixture.h"
 #include "fakes/program_folder.h"
 #include "windows/form2.h"

@@ -1,8 +1,8 @@
-#include "shell/skin.h"
+#include "runtime/skin.h"
 #include "fakes/form_fixture.h"
 #include "fakes/program_folder.h"
-#include "platform/skin_engine.h"
-#include "shell/titles.h"
+#include "platform/controls/skin_engine.h"
+#include "runtime/titles.h"
 #include "slices/persistence.h"
 #include "windows/window_look.h"
 

@@ -1,5 +1,5 @@
+#include "runtime/titles.h"
 #include "platform/failure.h"
-#include "shell/titles.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,8 @@ TEST(AppTitle, DropsTheLastWordThenWordsUntilFortyCharactersAtMost) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.product);
-        EXPECT_EQ(applicationTitleFrom(QString::fromLatin1(c.product)), QString::fromLatin1(c.title));
+        EXPECT_EQ(applicationTitleFrom(QString::fromLatin1(c.product)),
+                  QString::fromLatin1(c.title));
     }
 }
 
