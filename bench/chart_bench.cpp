@@ -7,6 +7,8 @@
 #include "fakes/fake_platform.h"
 #include "platform/chart/chart_control.h"
 #include "platform/files/image_writer.h"
+#include "runtime/chart_window_factory.h"
+#include "shell/form2_wiring.h"
 #include "shell/main_window.h"
 #include "slices/persistence.h"
 #include "windows/form1.h"
@@ -85,6 +87,7 @@ struct ChartWindowEnvironment {
         p.newChart = [this](QWidget* parent) -> std::unique_ptr<ChartControl> {
             return std::make_unique<PieChart>(parent, fake.clipboard);
         };
+        setChartWindowFactory(loadChartWindow);
         form = std::make_unique<Form1>(p);
         Form_Load(*form);
     }

@@ -3,6 +3,7 @@
 #include "chart/chart_window.h"
 #include "platform/chart/chart_control.h"
 #include "platform/chart/number_text.h"
+#include "runtime/chart_window_factory.h"
 #include "runtime/error_report.h"
 #include "runtime/messages.h"
 #include "windows/form1.h"
@@ -32,7 +33,7 @@ class ChartWindowOnFirstUse {
 
   private:
     Form2& window() {
-        if (!window_) window_ = loadChartWindow(owner_.platform, &owner_);
+        if (!window_) window_ = newChartWindow(owner_.platform, &owner_);
         return *window_;
     }
 

@@ -2,6 +2,7 @@
 
 #include "chart/clipboard_picture.h"
 #include "platform/application.h"
+#include "platform/controls/twips.h"
 #include "platform/desktop/window_frame.h"
 #include "platform/dialogs/printer.h"
 #include "runtime/app_icon.h"
@@ -10,13 +11,8 @@
 #include "runtime/pointer.h"
 #include "runtime/skin.h"
 #include "runtime/titles.h"
-#include "shell/form2_wiring.h"
-#include "shell/main_window.h"
 #include "windows/form2.h"
-#include "windows/twips.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <algorithm>
 
 namespace {
@@ -30,22 +26,8 @@ QString cursorFile(Form2& form) {
 
 }  // namespace
 
-std::unique_ptr<Form2> loadChartWindow(Platform& platform, QWidget* owner) {
-    auto form = std::make_unique<Form2>(platform, owner);
-    wireForm2(*form);
-    Form_Load(*form);
-    return form;
-}
-
 void showChartWindowModal(Form2& form) {
-    // Not asked of the window manager beforehand as the main window is: a chart window made
-    // native before it is shown as modal lets the manager eat the first click on its buttons.
-    QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        QRect frame = form.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        form.move(frame.topLeft());
-    }
+    centreOnScreen(form, FrameQuery::AsKnown);
     form.platform.showModal(form);
 }
 

@@ -2,14 +2,9 @@
 // The chart window's own handlers: loading, fitting the chart to the window, and printing.
 
 #include <QSizeF>
-#include <memory>
 
 class Form2;
-class QWidget;
-struct Platform;
 
-// Builds a chart window over its owner, wires it and runs its load handler.
-std::unique_ptr<Form2> loadChartWindow(Platform& platform, QWidget* owner);
 // Centres the window on the screen and runs it modally until the user closes it.
 void showChartWindowModal(Form2& form);
 

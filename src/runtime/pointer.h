@@ -8,6 +8,9 @@
 
 class QWidget;
 
+// Both windows' custom pointer, a file in the program's folder.
+inline constexpr char16_t kCursorFileName[] = u"HAND-M.CUR";
+
 void setMousePointer(QWidget& window, WindowPointer& pointer, int code);
 // Loads a Windows .cur file as a cursor with the hot spot from its directory entry, drawn at the
 // screens' device pixel ratio; throws Failure when the file cannot be read or is no cursor.

@@ -50,3 +50,10 @@ void wireForm2(Form2& form) {
                   [&] { refitAfterFrameChange(form); });
     });
 }
+
+std::unique_ptr<Form2> loadChartWindow(Platform& platform, QWidget* owner) {
+    auto form = std::make_unique<Form2>(platform, owner);
+    wireForm2(*form);
+    Form_Load(*form);
+    return form;
+}

@@ -1,10 +1,10 @@
 #include "shell/hover.h"
 
+#include "platform/controls/twips.h"
 #include "runtime/pointer.h"
 #include "shell/event_hook.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
-#include "windows/twips.h"
 
 #include <QMouseEvent>
 

@@ -8,4 +8,3 @@ void Form_Load(Form1& form);
 void Form_QueryUnload(Form1& form, int& Cancel, int UnloadMode);
 
 inline constexpr int kListColumnWidthTwips = 3700;
-inline constexpr char16_t kCursorFileName[] = u"HAND-M.CUR";

@@ -1,12 +1,15 @@
 #include "shell/startup.h"
 
 #include "platform/desktop/window_frame.h"
+#include "runtime/chart_window_factory.h"
 #include "shell/close_requests.h"
 #include "shell/form1_wiring.h"
+#include "shell/form2_wiring.h"
 #include "shell/main_window.h"
 #include "windows/form1.h"
 
 void startMainWindow(Form1& form) {
+    setChartWindowFactory(loadChartWindow);
     wireForm1(form);
     routeCloseRequestsTo(form);
     Form_Load(form);

@@ -1,7 +1,7 @@
 #include "windows/form1.h"
 
 #include "platform/controls/skin_engine.h"
-#include "windows/twips.h"
+#include "platform/controls/twips.h"
 #include "windows/window_look.h"
 
 #include <utility>

@@ -1,6 +1,6 @@
 #include "windows/form2.h"
 
-#include "windows/twips.h"
+#include "platform/controls/twips.h"
 #include "windows/window_look.h"
 
 #include <QKeyEvent>

@@ -2,6 +2,7 @@
 
 #include "chart/chart_window.h"
 #include "fakes/form_fixture.h"
+#include "shell/form2_wiring.h"
 
 #include <QRegularExpression>
 

@@ -1,11 +1,16 @@
 #include "fakes/form_fixture.h"
 
+#include "runtime/chart_window_factory.h"
 #include "runtime/error_report.h"
+#include "shell/form2_wiring.h"
 #include "shell/main_window.h"
 
 #include <QCoreApplication>
 
-void Form1Test::SetUp() { clearStatementFaults(); }
+void Form1Test::SetUp() {
+    clearStatementFaults();
+    setChartWindowFactory(loadChartWindow);
+}
 
 void Form1Test::TearDown() {
     clearStatementFaults();

@@ -11,6 +11,7 @@
 #include "chart/jpeg_export.h"
 #include "fakes/fake_platform.h"
 #include "platform/store/settings_store.h"
+#include "shell/form2_wiring.h"
 #include "shell/main_window.h"
 #include "store_lists.h"
 #include "windows/form1.h"

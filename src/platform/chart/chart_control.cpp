@@ -1,66 +1,29 @@
 #include "platform/chart/chart_control.h"
 
+#include "platform/chart/number_text.h"
+#include "platform/controls/twips.h"
 #include "platform/desktop/clipboard.h"
 #include "platform/failure.h"
 
 #include <QHelpEvent>
-#include <QLocale>
 #include <QPainter>
 #include <QToolTip>
 #include <QWidget>
-#include <charconv>
 #include <cmath>
 #include <optional>
 
 namespace {
 
-// The windows are laid out at 15 twips to a device-independent pixel.
-constexpr float kTwipsPerPixel = 15;
 constexpr float kMaxFontPoints = 2048;
 const QColor kFocusFrame(64, 64, 64);
 
-int pixelsOf(float twips) { return int(std::lround(twips / kTwipsPerPixel)); }
+int pixelsOf(float twips) { return int(std::lround(twips / float(kTwipsPerPixel))); }
 
 void checkTwips(float twips, const char* what) {
     if (!std::isfinite(twips) || twips < 0)
         throw Failure(QStringLiteral("The chart %1 cannot be %2 twips.")
                           .arg(QLatin1String(what))
                           .arg(double(twips)));
-}
-
-// The text of a data point as a number, read with the user's locale; nothing when it is none.
-std::optional<double> chartNumber(const QString& text) {
-    const QLocale locale;
-    // Canonical number texts are plain digits, a sign, the decimal separator and an exponent;
-    // they go through the standard library, everything else through the locale.
-    const QString decimal = locale.decimalPoint();
-    if (decimal.size() == 1 && text.size() <= 64) {
-        char buffer[65];
-        qsizetype n = 0;
-        bool plain = true;
-        for (QChar c : text) {
-            if (c == decimal.at(0)) {
-                buffer[n++] = '.';
-            } else if ((c >= u'0' && c <= u'9') || c == u'-' || c == u'+' || c == u'E' ||
-                       c == u'e') {
-                buffer[n++] = char(c.unicode());
-            } else {
-                plain = false;
-                break;
-            }
-        }
-        const char* begin = buffer;
-        if (plain && n > 0 && buffer[0] == '+') ++begin;
-        double value = 0;
-        if (plain && n > 0) {
-            const auto [end, error] = std::from_chars(begin, buffer + n, value);
-            if (error == std::errc() && end == buffer + n && std::isfinite(value)) return value;
-        }
-    }
-    bool ok = false;
-    const double value = locale.toDouble(QStringView(text).trimmed(), &ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
-    return value;
 }
 
 }  // namespace
@@ -114,8 +77,8 @@ class PieChart::View : public QWidget {
 PieChart::PieChart(QWidget* parent, Clipboard& clipboard)
     : view_(new View(parent, *this)), clipboard_(clipboard) {
     view_->setObjectName(QStringLiteral("MSChart1"));
-    widthTwips_ = float(view_->width()) * kTwipsPerPixel;
-    heightTwips_ = float(view_->height()) * kTwipsPerPixel;
+    widthTwips_ = float(view_->width()) * float(kTwipsPerPixel);
+    heightTwips_ = float(view_->height()) * float(kTwipsPerPixel);
 }
 
 PieChart::~PieChart() { delete view_.data(); }
@@ -207,7 +170,7 @@ void PieChart::setColumnLabel(const QString& label) {
 
 void PieChart::setData(const QString& number) {
     PieSlice& slice = currentSlice();
-    const std::optional<double> value = chartNumber(number);
+    const std::optional<double> value = currentNumbers().parse(number);
     if (!value) throw Failure(QStringLiteral("The data point \"%1\" is not a number.").arg(number));
     slice.value = *value;
     changed();

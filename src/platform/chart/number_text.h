@@ -1,7 +1,5 @@
 #pragma once
-// The slice list: its rows live in the main window's list view (name text, value text). This
-// folder holds the handlers that change it by hand, the list-file reader, keeping the list
-// between runs, and the number texts they share.
+// Number texts, shared by the list's handlers and the chart control that reads its data points.
 //
 // Number texts follow the user's locale (QLocale(), the system locale unless a test sets the
 // default). The separators are read once per locale and the digits done with the standard

@@ -20,7 +20,6 @@ const QColor kOutline(64, 64, 64);
 const QColor kText(Qt::black);
 
 const QRgb kBackground = 0xFFFFFFFF;
-constexpr double kFullTurn = 2 * std::numbers::pi;
 // The separating edges are background, one pixel wide.
 constexpr double kEdgeWidth = 1;
 using Rgb = std::array<double, 3>;

@@ -11,11 +11,15 @@
 #include <QRectF>
 #include <QString>
 #include <functional>
+#include <numbers>
 #include <optional>
 #include <vector>
 
 class QPainter;
 class QPaintDevice;
+
+// Wedge angles are radians counted from 0 to a full turn.
+inline constexpr double kFullTurn = 2 * std::numbers::pi;
 
 struct PieSlice {
     QString label;

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr double kFullTurn = 2 * std::numbers::pi;
 // Each wedge reaches this far (in pixels at the rim) under the next one, so that renderers that
 // antialias every path on its own leave no light seam between neighbours.
 constexpr double kSeamOverlap = 0.3;

@@ -42,7 +42,6 @@ constexpr std::array<PaletteEntry, 3 * kSafeSet.size()> makePalette() {
 constexpr auto kPalette = makePalette();
 constexpr qsizetype kPaletteSize = qsizetype(kPalette.size());
 
-constexpr double kFullTurn = 2 * std::numbers::pi;
 // A separating edge shows where the wedges on both sides are this wide at the rim, in pixels.
 constexpr double kMinEdgedArc = 6;
 

@@ -165,9 +165,15 @@ QMargins frameToCome(QWidget&) { return {}; }
 // The frame of Qt's own client-side decoration under Wayland: a title bar and thin borders.
 constexpr QMargins kClientDecoration(3, 30, 3, 3);
 
-void centreOnScreen(QWidget& window) {
+void centreOnScreen(QWidget& window, FrameQuery query) {
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
+    if (query == FrameQuery::AsKnown) {
+        QRect outer = window.frameGeometry();
+        outer.moveCenter(screen->availableGeometry().center());
+        window.move(outer.topLeft());
+        return;
+    }
     const QMargins frame = frameToCome(window);
     QRect outer = QRect(QPoint(), window.size()).marginsAdded(frame);
     outer.moveCenter(screen->availableGeometry().center());

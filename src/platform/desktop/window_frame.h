@@ -12,7 +12,11 @@ class QWidget;
 // Places a window that is not yet shown so that its outer frame is centred on its screen. Under
 // X the window manager is asked beforehand what frame it will give the window, so the window
 // opens in its place at once; without an answer the frame counts as none.
-void centreOnScreen(QWidget& window);
+// AsKnown centres the frame Qt knows of now and asks nothing: asking makes the window native,
+// and a window made native before a modal show loses the first click on its buttons to the
+// window manager.
+enum class FrameQuery { AskWindowManager, AsKnown };
+void centreOnScreen(QWidget& window, FrameQuery query = FrameQuery::AskWindowManager);
 
 // The window's outer size, frame included, as the window system has it at this moment.
 QSize outerSize(const QWidget& window);

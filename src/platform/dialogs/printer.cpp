@@ -1,5 +1,6 @@
 #include "platform/dialogs/printer.h"
 
+#include "platform/controls/twips.h"
 #include "platform/failure.h"
 
 #include <QPainter>
@@ -12,8 +13,6 @@
 #include <vector>
 
 namespace {
-
-constexpr qreal kTwipsPerInch = 1440;
 
 // Qt 6.4's SVG renderer draws every text as outlines (it lays text out with an outline pen), so
 // a printed legend could be neither searched nor copied. Its text elements are taken out here

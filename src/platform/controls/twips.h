@@ -1,9 +1,11 @@
 #pragma once
-// The windows are laid out in twips; 15 twips make one device-independent pixel.
+// The windows and the chart are laid out in twips, 1440 to the inch; 15 twips make one
+// device-independent pixel.
 
 #include <QRect>
 #include <cmath>
 
+inline constexpr double kTwipsPerInch = 1440.0;
 inline constexpr double kTwipsPerPixel = 15.0;
 
 inline int twipsToPixels(double twips) { return int(std::lround(twips / kTwipsPerPixel)); }
