@@ -14,6 +14,10 @@ class Application {
     void endProgram() { endProgram(0); }
 };
 
+// True once endProgram has begun: a close request that arrives while the clipboard is handed
+// over (an event loop runs for it) must not start the close sequence again.
+bool programEnding();
+
 class QtApplication : public Application {
   public:
     QString programFolder() const override;

@@ -34,7 +34,7 @@ void routeCloseRequestsTo(Form1& form) {
     g_loaded = false;
     QPointer<Form1> target(&form);
     auto requestClose = [target] {
-        if (!target) return;
+        if (!target || programEnding()) return;
         if (!g_loaded) {
             // A report during the restore runs an event loop; storing now would keep only the
             // rows restored so far.
