@@ -8,7 +8,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-void startMainWindow(Form1& form) {
+void startMainWindow(Form1& form, const QStringList& listFiles) {
     wireForm1(form);
     routeCloseRequestsTo(form);
     Form_Load(form);
@@ -20,4 +20,5 @@ void startMainWindow(Form1& form) {
     }
     form.show();
     form.ListView1->setFocus(Qt::OtherFocusReason);
+    loadListFilesSoon(form, listFiles);
 }

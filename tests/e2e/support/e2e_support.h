@@ -37,7 +37,7 @@ class ProgramRun {
     QString storeFile() const { return configFolder() + QStringLiteral("/Brakenwel.conf"); }
 
     // Starts the executable (by default the program under test) from its own folder.
-    void start(const QString& executable = QString());
+    void start(const QString& executable = QString(), const QStringList& arguments = {});
     // Starts the program and waits until its first top-level window is mapped; the time from
     // the start to the map, or a negative duration when no window came.
     std::chrono::microseconds startAndTimeUntilMapped(
@@ -59,6 +59,9 @@ class ProgramRun {
     void key(unsigned long window, const QString& keys);
     // Asks the window to close the way a close box does (WM_DELETE_WINDOW).
     void closeBox(unsigned long window);
+    // Drags local files onto a point of a window's client area and drops them there, as a file
+    // manager does (XDND, a text/uri-list offer); whether the window took the drop.
+    bool dropFiles(unsigned long window, int x, int y, const QStringList& paths);
     // Size of the window's client area in pixels.
     QSize clientSize(unsigned long window);
     QString windowTitle(unsigned long window);
