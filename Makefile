@@ -16,6 +16,9 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6prin
 	clang libclang-rt-14-dev libxfixes-dev desktop-file-utils xclip openbox qt6-wayland
 # The install test checks the metainfo and the manual page with the tools that read them.
 PACKAGES += appstream groff-base
+# Qt's own translations for its dialogs; a headless Wayland compositor with a virtual keyboard
+# and screenshots for the Wayland end-to-end test.
+PACKAGES += qt6-translations-l10n sway wtype grim
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
