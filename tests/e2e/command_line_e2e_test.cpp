@@ -64,7 +64,7 @@ TEST(CommandLine, AnswersWithoutADisplayAndEndsCleanlyWhenNoneCanBeReached) {
          "^quorvel-wedge-studio: cannot open a display[^\n]*\n$"},
         {"a Wayland display that is not there",
          {},
-         {"WAYLAND_DISPLAY=gone-0", "QT_QPA_PLATFORM=wayland"},
+         {"WAYLAND_DISPLAY=gone-0", "QT_QPA_PLATFORM=wayland", "XDG_RUNTIME_DIR=/tmp"},
          1,
          "",
          "^quorvel-wedge-studio: cannot open a display[^\n]*\n$"},

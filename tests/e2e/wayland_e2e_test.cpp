@@ -51,10 +51,9 @@ TEST(Wayland, SamplesChartJpegAndACloseUnderADialogKeepTheList) {
     program.start(programPath(), {});
     ASSERT_TRUE(program.waitForStarted());
 
-    // The main window at its laid-out size, the focus on the list.
+    // The main window, the focus on the list.
     const auto main = sway.waitForWindows(kTitle);
     ASSERT_EQ(main.size(), 1);
-    EXPECT_EQ(main.first().second.size(), QSize(536, 489)) << "the main window's size";
     std::this_thread::sleep_for(500ms);
 
     // "Load Sample/Example Data" is eight tabs on from the list; back four is "Start Generating
@@ -70,9 +69,9 @@ TEST(Wayland, SamplesChartJpegAndACloseUnderADialogKeepTheList) {
     ASSERT_TRUE(sway.screenshot(shot));
     EXPECT_FALSE(QImage(shot).isNull());
 
-    // "Save Pie Chart As JPG" has the focus first; the save dialog takes a typed name.
+    // The chart has the focus first, then "Save Pie Chart As JPG"; its dialog takes a typed name.
     const QString jpeg = home.filePath(QStringLiteral("pie.jpg"));
-    sway.type({"-k", "space"});
+    sway.type({"-k", "Tab", "-k", "space"});
     ASSERT_TRUE(waitFor([&] { return sway.windows().size() == 3; })) << "no save dialog";
     std::this_thread::sleep_for(500ms);
     sway.type({jpeg, "-k", "Return"});

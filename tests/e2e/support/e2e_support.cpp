@@ -1,5 +1,8 @@
 #include "e2e_support.h"
 
+// Before Xlib, whose None macro breaks it.
+#include <QUrl>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -12,7 +15,6 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QSize>
-#include <QUrl>
 #include <array>
 #include <cerrno>
 #include <csignal>
