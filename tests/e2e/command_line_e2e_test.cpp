@@ -8,77 +8,45 @@
 
 namespace {
 
+// A row per command line, written as a shell would take it: settings first (on top of an
+// environment with no display), then the arguments.
 struct Case {
-    const char* name;
-    QStringList arguments;
-    QStringList environment;  // on top of one without any display
+    const char* line;
     int exitCode;
     const char* standardOutput;  // a regular expression; empty means nothing
     const char* standardError;
 };
 
+const char kUsage[] = "Usage: quorvel-wedge-studio \\[OPTION\\]\\.\\.\\. \\[FILE\\]";
+const char kNoDisplay[] = "^quorvel-wedge-studio: cannot open a display[^\n]*\n$";
+
 TEST(CommandLine, AnswersWithoutADisplayAndEndsCleanlyWhenNoneCanBeReached) {
     const Case cases[] = {
-        {"help",
-         {"--help"},
-         {},
-         0,
-         "^Usage: quorvel-wedge-studio \\[OPTION\\]\\.\\.\\. \\[FILE\\]",
+        {"--help", 0, kUsage, ""},
+        {"-style Fusion -h", 0, kUsage, ""},
+        {"--version", 0, "^quorvel-wedge-studio \\(Quorvel Wedge Studio Deluxe\\) \\d+\\.\\d+\n$",
          ""},
-        {"short help after a Qt option", {"-style", "Fusion", "-h"}, {}, 0, "^Usage: ", ""},
-        {"version",
-         {"--version"},
-         {},
-         0,
-         "^quorvel-wedge-studio \\(Quorvel Wedge Studio Deluxe\\) \\d+\\.\\d+\n$",
-         ""},
-        {"unknown option",
-         {"--frobnicate", "--help"},
-         {},
-         2,
-         "",
-         "^quorvel-wedge-studio: unrecognized option '--frobnicate'\nUsage: "},
-        {"Qt option without its value",
-         {"-platform"},
-         {},
-         2,
-         "",
-         "^quorvel-wedge-studio: option '-platform' requires an argument\n"},
-        {"after --, an option is a file name",
-         {"--", "--help"},
-         {},
-         1,
-         "",
-         "cannot open a display"},
-        {"no display at all",
-         {"list.txt"},
-         {},
-         1,
-         "",
-         "^quorvel-wedge-studio: cannot open a display[^\n]*\n$"},
-        {"an X display that is not there",
-         {},
-         {"DISPLAY=:987"},
-         1,
-         "",
-         "^quorvel-wedge-studio: cannot open a display[^\n]*\n$"},
-        {"a Wayland display that is not there",
-         {},
-         {"WAYLAND_DISPLAY=gone-0", "QT_QPA_PLATFORM=wayland", "XDG_RUNTIME_DIR=/tmp"},
-         1,
-         "",
-         "^quorvel-wedge-studio: cannot open a display[^\n]*\n$"},
+        {"--frobnicate --help", 2, "",
+         "^quorvel-wedge-studio: unrecognized option '--frobnicate'\n"},
+        {"-platform", 2, "", "^quorvel-wedge-studio: option '-platform' requires an argument\n"},
+        {"-- --help", 1, "", kNoDisplay},
+        {"list.txt", 1, "", kNoDisplay},
+        {"DISPLAY=:987", 1, "", kNoDisplay},
+        {"WAYLAND_DISPLAY=gone-0 QT_QPA_PLATFORM=wayland XDG_RUNTIME_DIR=/tmp", 1, "", kNoDisplay},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        QProcess run;
+        SCOPED_TRACE(c.line);
         QProcessEnvironment env;
         env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
         env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-        for (const QString& setting : c.environment)
+        QStringList arguments = QString::fromLatin1(c.line).split(u' ', Qt::SkipEmptyParts);
+        while (!arguments.isEmpty() && arguments.first().contains(u'=')) {
+            const QString setting = arguments.takeFirst();
             env.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+        }
+        QProcess run;
         run.setProcessEnvironment(env);
-        run.start(programPath(), c.arguments);
+        run.start(programPath(), arguments);
         ASSERT_TRUE(run.waitForFinished(30000));
         // Ended by its own exit, not by abort(): no core file, no 134.
         EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);

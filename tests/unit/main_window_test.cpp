@@ -1,18 +1,18 @@
-#include "shell/main_window.h"
 #include "fakes/form_fixture.h"
 #include "fakes/locale_scope.h"
+#include "shell/main_window.h"
 #include "shell/qt_translations.h"
 #include "shell/titles.h"
 #include "slices/persistence.h"
 #include "windows/window_look.h"
 
-#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLibraryInfo>
 #include <QTemporaryDir>
 #include <QTranslator>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,7 +22,7 @@ const QString kApp = QStringLiteral("Brakenwel");
 const QString kSection = QStringLiteral("Quorvel Wedge Studio Deluxe");
 
 class MainWindowTest : public Form1Test {
-  protected:
+protected:
     void store(const QString& data) {
         fake.settings.values.insert(FakeSettingsStore::address(kApp, kSection, "Data"), data);
     }
@@ -40,8 +40,7 @@ class MainWindowTest : public Form1Test {
 };
 
 QString row(const QString& name, const QString& value) {
-    return name + QString::fromUtf16(kNameValueSeparator) + value +
-           QString::fromUtf16(kRowTerminator);
+    return name + QString::fromUtf16(kNameValueSeparator) + value + QString::fromUtf16(kRowTerminator);
 }
 
 }  // namespace
@@ -96,9 +95,9 @@ TEST_F(MainWindowTest, IsLaidOutInTwipsWithItsCaptionsAndFonts) {
 
 TEST_F(MainWindowTest, TabOrderFollowsTheTabIndexes) {
     load();
-    const QList<QWidget*> expected = {form->ListView1,   form->PushButton3, form->PushButton4,
+    const QList<QWidget*> expected = {form->ListView1, form->PushButton3, form->PushButton4,
                                       form->PushButton5, form->PushButton1, form->Text1,
-                                      form->Text2,       form->PushButton2, form->PushButton6,
+                                      form->Text2, form->PushButton2, form->PushButton6,
                                       form->PushButton7};
     QWidget* w = form->ListView1;
     for (QWidget* next : expected.mid(1)) {
@@ -224,8 +223,7 @@ TEST_F(MainWindowTest, AFailureAtEachCloseStatementIsReportedAndTheProgramStillE
         close();
         clearStatementFaults();
         ASSERT_FALSE(reports().isEmpty());
-        EXPECT_TRUE(reports().first().contains(
-            QStringLiteral("Form_QueryUnload at line %1\r").arg(c.line)));
+        EXPECT_TRUE(reports().first().contains(QStringLiteral("Form_QueryUnload at line %1\r").arg(c.line)));
         EXPECT_EQ(stored(), c.stored);
         EXPECT_EQ(fake.application.eventPasses, c.eventPasses);
         EXPECT_EQ(fake.application.ended, c.line != 114);
@@ -239,9 +237,8 @@ TEST_F(MainWindowTest, AStoreThatCannotBeWrittenIsReportedAtLine108AndStillEnds)
     fake.settings.failWrites = true;
     close();
     ASSERT_EQ(reports().size(), 1);
-    EXPECT_TRUE(
-        reports().first().startsWith(u"The settings store cannot be written.\r\nin "
-                                     u"Quorvel2021/08/31.Form1.Form_QueryUnload at line 108\r"));
+    EXPECT_TRUE(reports().first().startsWith(
+        u"The settings store cannot be written.\r\nin Quorvel2021/08/31.Form1.Form_QueryUnload at line 108\r"));
     EXPECT_EQ(stored(), row("old", "1"));
     EXPECT_TRUE(fake.application.ended);
 }
