@@ -6,7 +6,7 @@
 #include "shell/main_window.h"
 #include "windows/form1.h"
 
-void startMainWindow(Form1& form) {
+void startMainWindow(Form1& form, const QStringList& listFiles) {
     wireForm1(form);
     routeCloseRequestsTo(form);
     Form_Load(form);
@@ -14,4 +14,5 @@ void startMainWindow(Form1& form) {
     centreOnScreen(form);
     form.show();
     form.ListView1->setFocus(Qt::OtherFocusReason);
+    loadListFilesSoon(form, listFiles);
 }

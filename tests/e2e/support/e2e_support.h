@@ -42,7 +42,7 @@ class ProgramRun {
 
     // Starts the executable (by default the program under test) from its own folder, with the
     // variables set here on top of the usual ones.
-    void start(const QString& executable = QString());
+    void start(const QString& executable = QString(), const QStringList& arguments = {});
     void setEnvironment(const std::string& name, const std::string& value);
     // Its standard error goes to a file from the next start on; what it has written there.
     void captureStandardError() { captureStderr_ = true; }
@@ -68,6 +68,9 @@ class ProgramRun {
     void key(unsigned long window, const QString& keys);
     // Asks the window to close the way a close box does (WM_DELETE_WINDOW).
     void closeBox(unsigned long window);
+    // Drags local files onto a point of a window's client area and drops them there, as a file
+    // manager does (XDND, a text/uri-list offer); whether the window took the drop.
+    bool dropFiles(unsigned long window, int x, int y, const QStringList& paths);
     // Size of the window's client area in pixels.
     QSize clientSize(unsigned long window);
     QString windowTitle(unsigned long window);
