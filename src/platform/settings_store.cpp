@@ -3,16 +3,24 @@
 #include "platform/failure.h"
 #include "platform/file_kind.h"
 #include "platform/settings_write_guard.h"
+#include "platform/store_file_format.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -92,6 +100,158 @@ QString unreadableName(const QString& path) {
     return name;
 }
 
+// A text held whole, for stores that hand out nothing else.
+class WholeText : public StoredText {
+  public:
+    explicit WholeText(QString text) : text_(std::move(text)) {}
+    bool isEmpty() const override { return text_.isEmpty(); }
+    qsizetype sizeHint() const override { return text_.size(); }
+    void read(const std::function<void(QStringView)>& piece) const override {
+        if (!text_.isEmpty()) piece(text_);
+    }
+
+  private:
+    QString text_;
+};
+
+// The file's bytes and where its value stands in them; absent when there is no file.
+class OwnShapeText : public StoredText {
+  public:
+    OwnShapeText() = default;
+    OwnShapeText(QByteArray file, const StoredValue& value)
+        : file_(std::move(file)), value_(value) {}
+    bool present() const { return value_.has_value(); }
+    bool isEmpty() const override { return !value_ || value_->isEmpty(); }
+    qsizetype sizeHint() const override { return file_.size(); }
+    void read(const std::function<void(QStringView)>& piece) const override {
+        if (value_) value_->decode(piece);
+    }
+
+  private:
+    QByteArray file_;  // the value's bytes point into it; moving it keeps them in place
+    std::optional<StoredValue> value_;
+};
+
+QString joined(const TextPieces& value, qsizetype sizeHint) {
+    QString text;
+    text.reserve(sizeHint);
+    value([&](QAnyStringView piece) {
+        piece.visit([&](auto v) {
+            if constexpr (std::is_same_v<decltype(v), QUtf8StringView>)
+                text += QString::fromUtf8(v);
+            else
+                text.append(v);
+        });
+    });
+    return text;
+}
+
+QtSettingsStore::Seen seenNow(const QString& path, const QString& section, const QString& key) {
+    QtSettingsStore::Seen seen{section, key};
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        seen.size = st.st_size;
+        seen.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        seen.inode = st.st_ino;
+    }
+    return seen;
+}
+
+bool sameFile(const QtSettingsStore::Seen& a, const QtSettingsStore::Seen& b) {
+    return a.section == b.section && a.key == b.key && a.size == b.size &&
+           a.modified == b.modified && a.inode == b.inode;
+}
+
+// The whole of a regular file, or nothing when it is not one or cannot be read.
+std::optional<QByteArray> readRegularFile(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st = {};
+    std::optional<QByteArray> bytes;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
+        qsizetype got = 0;
+        for (;;) {
+            if (got == data.size()) data.resize(got + (1 << 16));  // it grew meanwhile
+            const ssize_t n = ::read(fd, data.data() + got, size_t(data.size() - got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break;
+            got += n;
+            if (n == 0) {
+                data.truncate(got);
+                bytes = std::move(data);
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// Files a killed write left beside the store: "<name>.new-<pid>" of processes that are gone.
+const QString kNewFile = QStringLiteral(".new-");
+
+void removeWritesOfGoneProcesses(const QString& path) {
+    const QFileInfo file(path);
+    QDir folder = file.absoluteDir();
+    const QString prefix = file.fileName() + kNewFile;
+    for (const QString& name : folder.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden)) {
+        bool ok = false;
+        const qint64 pid = name.mid(prefix.size()).toLongLong(&ok);
+        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH) folder.remove(name);
+    }
+}
+
+// Writes bytes as the whole file at path: a file of its own beside it, every write checked,
+// fsync, rename over the old one, fsync of the folder; a kill at any moment leaves the old file
+// or the new one. Through a link the file it names is replaced. Empty on success, otherwise
+// what went wrong in a few words (or nothing more precise than that it failed).
+std::optional<QString> writeWholeFile(const QString& path, const QByteArray& bytes) {
+    const QFileInfo info(path);
+    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+    removeWritesOfGoneProcesses(target);
+    const QString part = target + kNewFile + QString::number(QCoreApplication::applicationPid());
+    const QByteArray partName = QFile::encodeName(part);
+    const int fd =
+        ::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) return QString();
+    int error = 0;
+    struct stat old = {};
+    if (::stat(QFile::encodeName(target).constData(), &old) == 0) [[maybe_unused]]
+        const int r = ::fchmod(fd, old.st_mode & 07777);
+    {
+        const FileSizeSignalIgnored sizeLimitFails;
+        constexpr qsizetype kWrite = qsizetype(1) << 24;
+        for (qsizetype at = 0; at < bytes.size() && !error;) {
+            const ssize_t n =
+                ::write(fd, bytes.constData() + at, size_t(std::min(kWrite, bytes.size() - at)));
+            if (n > 0)
+                at += n;
+            else if (n < 0 && errno != EINTR)
+                error = errno;
+            else if (n == 0)
+                error = EIO;
+        }
+    }
+    if (!error && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && !error) error = errno;
+    if (!error && ::rename(partName.constData(), QFile::encodeName(target).constData()) != 0)
+        error = errno;
+    if (error) {
+        ::unlink(partName.constData());
+        if (error == ENOSPC || error == EDQUOT) return QStringLiteral("the disk is full");
+        if (error == EFBIG) return QStringLiteral("it would pass the file size limit");
+        return QString();
+    }
+    const int dir = ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 QtSettingsStore::QtSettingsStore() = default;
@@ -132,8 +292,58 @@ void QtSettingsStore::setAsideIfUnreadable(const QString& appName) {
         notReplaceable_.insert(path);
 }
 
+std::unique_ptr<StoredText> SettingsStore::readSetting(const QString& appName,
+                                                       const QString& section, const QString& key) {
+    return std::make_unique<WholeText>(GetSetting(appName, section, key));
+}
+
+void SettingsStore::saveSetting(const QString& appName, const QString& section, const QString& key,
+                                const TextPieces& value, qsizetype sizeHint) {
+    SaveSetting(appName, section, key, joined(value, sizeHint));
+}
+
+std::unique_ptr<StoredText> QtSettingsStore::readOwnShape(const QString& appName,
+                                                          const QString& section,
+                                                          const QString& key) {
+    if (open_.count(appName) || notReplaceable_.count(fileName(appName))) return nullptr;
+    const QString path = fileName(appName);
+    const FileKind kind = fileKind(path);
+    if (kind == FileKind::Missing) {
+        seen_[appName] = Seen{section, key};
+        return std::make_unique<OwnShapeText>();
+    }
+    if (kind != FileKind::Regular) return nullptr;
+    // No lock: every writer replaces the file by a rename, so a read sees the old or the new.
+    const Seen before = seenNow(path, section, key);
+    std::optional<QByteArray> file = readRegularFile(path);
+    if (!file) return nullptr;
+    const std::optional<StoredValue> value = StoredValue::find(*file, section, key);
+    if (!value) return nullptr;
+    const Seen after = seenNow(path, section, key);
+    if (sameFile(before, after)) seen_[appName] = after;
+    return std::make_unique<OwnShapeText>(std::move(*file), *value);
+}
+
+bool QtSettingsStore::stillOwnShape(const QString& appName, const QString& section,
+                                    const QString& key) const {
+    const QString path = fileName(appName);
+    const Seen now = seenNow(path, section, key);
+    if (now.size <= 0) return true;  // nothing to keep
+    const auto seen = seen_.find(appName);
+    if (seen != seen_.end() && sameFile(seen->second, now)) return true;
+    // Another program wrote it since: what it holds now decides.
+    const std::optional<QByteArray> file = readRegularFile(path);
+    return file && StoredValue::find(*file, section, key).has_value();
+}
+
 QString QtSettingsStore::GetSetting(const QString& appName, const QString& section,
                                     const QString& key, const QString& defaultValue) {
+    if (const std::unique_ptr<StoredText> own = readOwnShape(appName, section, key)) {
+        if (!static_cast<const OwnShapeText&>(*own).present()) return defaultValue;
+        QString text;
+        own->read([&](QStringView piece) { text += piece; });
+        return text;
+    }
     if (!open_.count(appName)) setAsideIfUnreadable(appName);
     // What could not be set aside reads as empty, without being opened.
     if (notReplaceable_.count(fileName(appName))) return defaultValue;
@@ -146,11 +356,22 @@ QString QtSettingsStore::GetSetting(const QString& appName, const QString& secti
     return value.toString();
 }
 
+std::unique_ptr<StoredText> QtSettingsStore::readSetting(const QString& appName,
+                                                         const QString& section,
+                                                         const QString& key) {
+    if (std::unique_ptr<StoredText> own = readOwnShape(appName, section, key)) return own;
+    return SettingsStore::readSetting(appName, section, key);
+}
+
 void QtSettingsStore::SaveSetting(const QString& appName, const QString& section,
                                   const QString& key, const QString& value) {
+    saveSetting(
+        appName, section, key, [&](const auto& put) { put(value); }, value.size());
+}
+
+void QtSettingsStore::saveSetting(const QString& appName, const QString& section,
+                                  const QString& key, const TextPieces& value, qsizetype sizeHint) {
     const QString path = fileName(appName);
-    // The whole file is written again, and the value is most of it.
-    const qint64 bytesNeeded = value.size() + key.size() + section.size();
     if (notReplaceable_.count(path))
         throw Failure(
             QStringLiteral("The settings file %1 could not be read, so it was kept as it is.")
@@ -158,7 +379,58 @@ void QtSettingsStore::SaveSetting(const QString& appName, const QString& section
     // Qt's save file would replace a device node that the name links to, and reading a pipe
     // blocks; only a regular file is written over.
     if (fileKind(path) == FileKind::Other)
-        throw cannotWrite(path, bytesNeeded, QStringLiteral("it is not a regular file"));
+        throw cannotWrite(path, sizeHint, QStringLiteral("it is not a regular file"));
+    if (open_.count(appName))
+        return saveThroughQSettings(appName, section, key, joined(value, sizeHint));
+    writeOwnShape(appName, section, key, value, sizeHint);
+}
+
+void QtSettingsStore::writeOwnShape(const QString& appName, const QString& section,
+                                    const QString& key, const TextPieces& value,
+                                    qsizetype sizeHint) {
+    const QString path = fileName(appName);
+    // What QSettings asks before it writes: the file may be written, or its folder (made when
+    // missing) may take a new one.
+    const QFileInfo file(path);
+    const bool writable = file.exists() ? ::access(QFile::encodeName(path).constData(), W_OK) == 0
+                                        : QDir().mkpath(file.absolutePath()) &&
+                                              QFileInfo(file.absolutePath()).isWritable();
+    if (!writable) throw cannotWrite(path, sizeHint);
+    // QSettings' own lock, so that other instances writing through QSettings wait for us and we
+    // for them.
+    const QString lockPath = path + QStringLiteral(".lock");
+    for (const QString& p : {lockPath, lockPath + QStringLiteral(".rmlock")})
+        if (fileKind(p) == FileKind::Other)
+            throw cannotWrite(
+                path, sizeHint,
+                QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
+    QLockFile lock(lockPath);
+    lock.setStaleLockTime(kLockStaleMs);
+    if (!lock.tryLock(kLockWaitMs)) {
+        if (lock.error() == QLockFile::LockFailedError)
+            throw cannotWrite(
+                path, sizeHint,
+                QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
+        throw cannotWrite(path, sizeHint);
+    }
+    if (!stillOwnShape(appName, section, key)) {
+        // Another program put more in the file: QSettings keeps all of it.
+        lock.unlock();
+        return saveThroughQSettings(appName, section, key, joined(value, sizeHint));
+    }
+    StoreFileWriter writer(section, key, sizeHint);
+    value([&](QAnyStringView piece) { writer.append(piece); });
+    const QByteArray bytes = writer.finish();
+    if (const std::optional<QString> why = writeWholeFile(path, bytes))
+        throw cannotWrite(path, bytes.size(), *why);
+    seen_[appName] = seenNow(path, section, key);
+}
+
+void QtSettingsStore::saveThroughQSettings(const QString& appName, const QString& section,
+                                           const QString& key, const QString& value) {
+    const QString path = fileName(appName);
+    // The whole file is written again, and the value is most of it.
+    const qint64 bytesNeeded = value.size() + key.size() + section.size();
     QSettings* settings = &open(appName);
     if (settings->status() == QSettings::FormatError) throw damaged(path);
     if (!settings->isWritable()) throw cannotWrite(path, bytesNeeded);
