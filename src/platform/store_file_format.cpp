@@ -48,6 +48,71 @@ bool isHex(char c) {
 }
 int hexValue(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
 
+// One byte of the value, escaped as QSettings escapes it. The state is the caller's locals, which
+// the compiler keeps in registers: as members every byte written would reload them.
+inline void putByte(char*& out, uchar byte, bool& esc, bool& quotes) {
+    switch (kByteKinds[byte]) {
+        case Plain:
+            esc = false;
+            *out++ = char(byte);
+            return;
+        case HexDigit:
+            // After a hex escape the next hex digit is escaped too, and so on.
+            if (esc)
+                out = putHex(out, byte);
+            else
+                *out++ = char(byte);
+            return;
+        case NeedsQuotes:
+            quotes = true;
+            esc = false;
+            *out++ = char(byte);
+            return;
+        default:
+            break;
+    }
+    esc = false;
+    char named = 0;
+    switch (byte) {
+        case '\0':
+            *out++ = '\\';
+            *out++ = '0';
+            esc = true;
+            return;
+        case '\a':
+            named = 'a';
+            break;
+        case '\b':
+            named = 'b';
+            break;
+        case '\f':
+            named = 'f';
+            break;
+        case '\n':
+            named = 'n';
+            break;
+        case '\r':
+            named = 'r';
+            break;
+        case '\t':
+            named = 't';
+            break;
+        case '\v':
+            named = 'v';
+            break;
+        case '"':
+        case '\\':
+            named = char(byte);
+            break;
+        default:
+            out = putHex(out, byte);
+            esc = true;
+            return;
+    }
+    *out++ = '\\';
+    *out++ = named;
+}
+
 }  // namespace
 
 QByteArray escapedSettingsKey(QStringView key) {
@@ -93,69 +158,6 @@ char* StoreFileWriter::reserve(qsizetype n) {
     return out_;
 }
 
-inline void StoreFileWriter::putByte(char*& out, uchar byte) {
-    switch (kByteKinds[byte]) {
-        case Plain:
-            escapeNextIfHex_ = false;
-            *out++ = char(byte);
-            return;
-        case HexDigit:
-            // After a hex escape the next hex digit is escaped too, and so on.
-            if (escapeNextIfHex_)
-                out = putHex(out, byte);
-            else
-                *out++ = char(byte);
-            return;
-        case NeedsQuotes:
-            needsQuotes_ = true;
-            escapeNextIfHex_ = false;
-            *out++ = char(byte);
-            return;
-        default:
-            break;
-    }
-    escapeNextIfHex_ = false;
-    char named = 0;
-    switch (byte) {
-        case '\0':
-            *out++ = '\\';
-            *out++ = '0';
-            escapeNextIfHex_ = true;
-            return;
-        case '\a':
-            named = 'a';
-            break;
-        case '\b':
-            named = 'b';
-            break;
-        case '\f':
-            named = 'f';
-            break;
-        case '\n':
-            named = 'n';
-            break;
-        case '\r':
-            named = 'r';
-            break;
-        case '\t':
-            named = 't';
-            break;
-        case '\v':
-            named = 'v';
-            break;
-        case '"':
-        case '\\':
-            named = char(byte);
-            break;
-        default:
-            out = putHex(out, byte);
-            escapeNextIfHex_ = true;
-            return;
-    }
-    *out++ = '\\';
-    *out++ = named;
-}
-
 void StoreFileWriter::append(QAnyStringView piece) {
     piece.visit([this](auto text) {
         using View = decltype(text);
@@ -170,24 +172,33 @@ void StoreFileWriter::append(QAnyStringView piece) {
 
 void StoreFileWriter::appendLatin1(QLatin1StringView text) {
     if (pendingHigh_) appendUtf16({});
+    bool esc = escapeNextIfHex_;
+    bool quotes = needsQuotes_;
     for (qsizetype at = 0; at < text.size(); at += kPartLength) {
         const qsizetype n = std::min(kPartLength, text.size() - at);
         char* out = reserve(n * 8);
         const uchar* in = reinterpret_cast<const uchar*>(text.data()) + at;
         for (qsizetype i = 0; i < n; ++i) {
             const uchar c = in[i];
-            if (c < 0x80) {
-                putByte(out, c);
+            if (kByteKinds[c] == Plain) {  // most of any list
+                *out++ = char(c);
+                esc = false;
+            } else if (c < 0x80) {
+                putByte(out, c, esc, quotes);
             } else {
-                putByte(out, uchar(0xC0 | (c >> 6)));
-                putByte(out, uchar(0x80 | (c & 0x3F)));
+                putByte(out, uchar(0xC0 | (c >> 6)), esc, quotes);
+                putByte(out, uchar(0x80 | (c & 0x3F)), esc, quotes);
             }
         }
         out_ = out;
     }
+    escapeNextIfHex_ = esc;
+    needsQuotes_ = quotes;
 }
 
 void StoreFileWriter::appendUtf16(QStringView text) {
+    bool esc = escapeNextIfHex_;
+    bool quotes = needsQuotes_;
     qsizetype at = 0;
     do {
         const qsizetype n = std::min(kPartLength, text.size() - at);
@@ -199,48 +210,55 @@ void StoreFileWriter::appendUtf16(QStringView text) {
             // and a lone surrogate becomes '?'.
             if (n > 0 && QChar::isLowSurrogate(in[0])) {
                 const char32_t c = QChar::surrogateToUcs4(pendingHigh_, in[0]);
-                putByte(out, uchar(0xF0 | (c >> 18)));
-                putByte(out, uchar(0x80 | ((c >> 12) & 0x3F)));
-                putByte(out, uchar(0x80 | ((c >> 6) & 0x3F)));
-                putByte(out, uchar(0x80 | (c & 0x3F)));
+                putByte(out, uchar(0xF0 | (c >> 18)), esc, quotes);
+                putByte(out, uchar(0x80 | ((c >> 12) & 0x3F)), esc, quotes);
+                putByte(out, uchar(0x80 | ((c >> 6) & 0x3F)), esc, quotes);
+                putByte(out, uchar(0x80 | (c & 0x3F)), esc, quotes);
                 i = 1;
             } else {
-                putByte(out, '?');
+                putByte(out, '?', esc, quotes);
             }
             pendingHigh_ = 0;
         }
         for (; i < n; ++i) {
             const char16_t c = in[i];
-            if (c < 0x80) {
-                putByte(out, uchar(c));
+            if (c < 0x80 && kByteKinds[c] == Plain) {  // most of any list
+                *out++ = char(c);
+                esc = false;
+            } else if (c < 0x80) {
+                putByte(out, uchar(c), esc, quotes);
             } else if (c < 0x800) {
-                putByte(out, uchar(0xC0 | (c >> 6)));
-                putByte(out, uchar(0x80 | (c & 0x3F)));
+                putByte(out, uchar(0xC0 | (c >> 6)), esc, quotes);
+                putByte(out, uchar(0x80 | (c & 0x3F)), esc, quotes);
             } else if (!QChar::isSurrogate(c)) {
-                putByte(out, uchar(0xE0 | (c >> 12)));
-                putByte(out, uchar(0x80 | ((c >> 6) & 0x3F)));
-                putByte(out, uchar(0x80 | (c & 0x3F)));
+                putByte(out, uchar(0xE0 | (c >> 12)), esc, quotes);
+                putByte(out, uchar(0x80 | ((c >> 6) & 0x3F)), esc, quotes);
+                putByte(out, uchar(0x80 | (c & 0x3F)), esc, quotes);
             } else if (QChar::isHighSurrogate(c) && i + 1 == n) {
                 pendingHigh_ = c;
             } else if (QChar::isHighSurrogate(c) && QChar::isLowSurrogate(in[i + 1])) {
                 const char32_t u = QChar::surrogateToUcs4(c, in[++i]);
-                putByte(out, uchar(0xF0 | (u >> 18)));
-                putByte(out, uchar(0x80 | ((u >> 12) & 0x3F)));
-                putByte(out, uchar(0x80 | ((u >> 6) & 0x3F)));
-                putByte(out, uchar(0x80 | (u & 0x3F)));
+                putByte(out, uchar(0xF0 | (u >> 18)), esc, quotes);
+                putByte(out, uchar(0x80 | ((u >> 12) & 0x3F)), esc, quotes);
+                putByte(out, uchar(0x80 | ((u >> 6) & 0x3F)), esc, quotes);
+                putByte(out, uchar(0x80 | (u & 0x3F)), esc, quotes);
             } else {
-                putByte(out, '?');
+                putByte(out, '?', esc, quotes);
             }
         }
         out_ = out;
         at += n;
     } while (at < text.size());
+    escapeNextIfHex_ = esc;
+    needsQuotes_ = quotes;
 }
 
 QByteArray StoreFileWriter::finish() {
     if (pendingHigh_) appendUtf16({});
-    char* out = reserve(4);
-    putByte(out, ')');
+    bool esc = escapeNextIfHex_;
+    char* out = reserve(8);
+    bool& quotes = needsQuotes_;
+    putByte(out, ')', esc, quotes);
     if (needsQuotes_) *out++ = '"';
     *out++ = '\n';
     buffer_.truncate(out - buffer_.data());
@@ -372,8 +390,14 @@ class Utf8Pieces {
     explicit Utf8Pieces(const std::function<void(QStringView)>& piece) : piece_(piece) {}
 
     void addBytes(QByteArrayView bytes) {
-        bytes_.append(bytes);
-        if (bytes_.size() >= kPieceLength) decodeBytes(false);
+        // A part at a time, so that a long run is never copied or decoded whole.
+        while (!bytes.isEmpty()) {
+            const qsizetype n =
+                std::min(bytes.size(), std::max<qsizetype>(1, kPieceLength - bytes_.size()));
+            bytes_.append(bytes.first(n));
+            bytes = bytes.sliced(n);
+            if (bytes_.size() >= kPieceLength) decodeBytes(false);
+        }
     }
     void addByte(char b) {
         bytes_.append(b);

@@ -36,7 +36,6 @@ class StoreFileWriter {
     void appendUtf8(QByteArrayView bytes);
     // Room for at least n more bytes at out_.
     char* reserve(qsizetype n);
-    void putByte(char*& out, uchar byte);
 
     QByteArray buffer_;
     char* out_ = nullptr;
