@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -35,6 +36,15 @@ constexpr std::array<uchar, 256> byteKinds() {
 }
 constexpr std::array<uchar, 256> kByteKinds = byteKinds();
 
+// Bytes that end a run of plain bytes in a value (for the reading), and in the value's line.
+constexpr std::array<bool, 256> bytesAmong(std::string_view among) {
+    std::array<bool, 256> is{};
+    for (char c : among) is[uchar(c)] = true;
+    return is;
+}
+constexpr std::array<bool, 256> kEndsRun = bytesAmong("\\\",");
+constexpr std::array<bool, 256> kLineSpecial = bytesAmong("\\\";\n\r");
+
 char* putHex(char* out, uchar byte) {
     *out++ = '\\';
     *out++ = 'x';
@@ -50,7 +60,7 @@ int hexValue(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
 
 // One byte of the value, escaped as QSettings escapes it. The state is the caller's locals, which
 // the compiler keeps in registers: as members every byte written would reload them.
-inline void putByte(char*& out, uchar byte, bool& esc, bool& quotes) {
+[[gnu::always_inline]] inline void putByte(char*& out, uchar byte, bool& esc, bool& quotes) {
     switch (kByteKinds[byte]) {
         case Plain:
             esc = false;
@@ -332,7 +342,7 @@ bool unescape(QByteArrayView v, Sink& sink) {
         }
         if (c == ',' && !inQuotes) return false;
         qsizetype j = i + 1;
-        while (j < to && s[j] != '\\' && s[j] != '"' && s[j] != ',') ++j;
+        while (j < to && !kEndsRun[uchar(s[j])]) ++j;
         sink.raw(QByteArrayView(s + i, j - i));
         i = j;
     }
@@ -488,6 +498,7 @@ std::optional<StoredValue> StoredValue::find(QByteArrayView file, QStringView se
     bool inQuotes = false;
     for (; i < size; ++i) {
         const char c = s[i];
+        if (!kLineSpecial[uchar(c)]) continue;
         if (c == '\\') {
             if (i + 1 < size && (s[i + 1] == '\n' || s[i + 1] == '\r')) return std::nullopt;
             ++i;

@@ -188,12 +188,17 @@ void saveList(Form1& form, GuardedProcedure& guard) {
         form.platform.settings->saveSetting(
             QString::fromUtf16(kSettingsAppName), productTitle(), QString::fromUtf16(kDataKey),
             [&](const std::function<void(QAnyStringView)>& put) {
+                // The markers are ASCII, and one byte a character is the quicker form to encode.
+                const QByteArray separatorBytes = separator().toLatin1();
+                const QByteArray terminatorBytes = terminator().toLatin1();
+                const QLatin1StringView separatorText(separatorBytes);
+                const QLatin1StringView terminatorText(terminatorBytes);
                 for (const auto& [first, last] : runs)
                     for (qsizetype row = first; row <= last; ++row) {
                         put(items.textView(row));
-                        put(separator());
+                        put(separatorText);
                         put(items.subItemTextView(row));
-                        put(terminator());
+                        put(terminatorText);
                     }
             },
             length);
