@@ -14,8 +14,12 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6prin
 	xvfb xauth xdotool x11-utils fonts-liberation fonts-dejavu-core clang-format \
 	cups printer-driver-cups-pdf imagemagick poppler-utils \
 	clang libclang-rt-14-dev libxfixes-dev desktop-file-utils xclip openbox qt6-wayland
+# The end of a session under the program: libICE for the program, libSM and Weston for the tests.
+PACKAGES += libice-dev libsm-dev weston
 # The install test checks the metainfo and the manual page with the tools that read them.
 PACKAGES += appstream groff-base
+# The fault tests set ACL entries and extended attributes on the files a save replaces.
+PACKAGES += acl attr
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

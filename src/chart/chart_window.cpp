@@ -3,6 +3,7 @@
 #include "chart/clipboard_picture.h"
 #include "platform/application.h"
 #include "platform/printer.h"
+#include "platform/window_frame.h"
 #include "shell/app_icon.h"
 #include "shell/error_report.h"
 #include "shell/file_exists.h"
@@ -37,6 +38,8 @@ std::unique_ptr<Form2> loadChartWindow(Platform& platform, QWidget* owner) {
 }
 
 void showChartWindowModal(Form2& form) {
+    // Not asked of the window manager beforehand as the main window is: a chart window made
+    // native before it is shown as modal lets the manager eat the first click on its buttons.
     QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
     if (screen) {
         QRect frame = form.frameGeometry();
@@ -64,7 +67,7 @@ QSizeF fittedChartSize(float outerWidthTwips, float outerHeightTwips) {
 namespace {
 
 QSizeF chartSizeForOuterSize(const Form2& form) {
-    const QSize outer = form.frameGeometry().size();
+    const QSize outer = outerSize(form);
     return fittedChartSize(float(pixelsToTwips(outer.width())),
                            float(pixelsToTwips(outer.height())));
 }

@@ -13,11 +13,11 @@ QString QtApplication::programFolder() const {
 
 void QtApplication::processEvents() { QCoreApplication::processEvents(); }
 
-void QtApplication::endProgram() {
+void QtApplication::endProgram(int exitCode) {
     // Ending "at once" means no destructor or handler of any window may run after this point;
     // everything that must survive has been written and synced by the caller. Only the
     // clipboard, which lives in this process, is handed to a clipboard manager first.
     handClipboardToManager();
     std::fflush(nullptr);
-    ::_exit(0);
+    ::_exit(exitCode);
 }

@@ -9,13 +9,15 @@ class Application {
     // The folder of the executable, without a trailing separator except at the root.
     virtual QString programFolder() const = 0;
     virtual void processEvents() = 0;
-    // Ends the process with exit code 0 without running any further handler.
-    virtual void endProgram() = 0;
+    // Ends the process with the exit code without running any further handler.
+    virtual void endProgram(int exitCode) = 0;
+    void endProgram() { endProgram(0); }
 };
 
 class QtApplication : public Application {
   public:
     QString programFolder() const override;
     void processEvents() override;
-    [[noreturn]] void endProgram() override;
+    using Application::endProgram;
+    [[noreturn]] void endProgram(int exitCode) override;
 };

@@ -1,10 +1,10 @@
 #include "platform/common_dialog.h"
 
-#include <QAbstractFileIconProvider>
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -12,8 +12,24 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMimeDatabase>
+#include <QSettings>
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
+
+void keepNoDialogState() {
+    // Qt's dialogs open their settings by organization ("QtProject") in the native format; under
+    // a folder that can never be made ("/dev/null/...") they find nothing to read and write
+    // nothing. The program's own store names its file, so this path does not reach it.
+    static const bool done = [] {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QStringLiteral("/dev/null"));
+        return true;
+    }();
+    (void)done;
+}
+
+QtCommonDialog::QtCommonDialog(QWidget* owner) : owner_(owner) { keepNoDialogState(); }
 
 QStringList qtNameFilters(const QString& windowsFilter) {
     const QStringList parts = windowsFilter.split(u'|');
@@ -67,12 +83,14 @@ namespace {
 // Icons and type names by file name alone. Qt's own provider (and a desktop theme's) reads a
 // file's first bytes to tell its type, and some files block a reader for ever (/proc/kmsg, a
 // pipe in a folder the user browses), freezing the whole program.
-class NameOnlyIconProvider : public QAbstractFileIconProvider {
+// Built on the widgets' provider, whose folder and file icons fall back to the style's when no
+// icon theme is installed: the dialog's side bar scales the folder icon and warns of a null one.
+class NameOnlyIconProvider : public QFileIconProvider {
   public:
-    using QAbstractFileIconProvider::icon;
+    using QFileIconProvider::icon;
 
     QIcon icon(const QFileInfo& info) const override {
-        if (info.isDir()) return icon(QAbstractFileIconProvider::Folder);
+        if (info.isDir()) return icon(QFileIconProvider::Folder);
         if (info.isFile()) {
             const QMimeType type = typeByName(info);
             for (const QString& name : {type.iconName(), type.genericIconName()}) {
@@ -80,12 +98,12 @@ class NameOnlyIconProvider : public QAbstractFileIconProvider {
                 if (!themed.isNull()) return themed;
             }
         }
-        return icon(QAbstractFileIconProvider::File);
+        return icon(QFileIconProvider::File);
     }
 
     QString type(const QFileInfo& info) const override {
         // Qt's own answer reads nothing but for regular files.
-        if (!info.isFile()) return QAbstractFileIconProvider::type(info);
+        if (!info.isFile()) return QFileIconProvider::type(info);
         const QMimeType type = typeByName(info);
         return type.comment().isEmpty() ? type.name() : type.comment();
     }
@@ -233,8 +251,17 @@ void prepareFontDialog(QFontDialog& dialog, const CommonDialog& fields) {
     start.setPointSizeF(fields.FontSize > 0 ? fields.FontSize : 8);
     dialog.setCurrentFont(start);
     const bool effects = fields.Flags & kCfEffects;
+    int effectsHeight = 0;
+    for (QGroupBox* group : dialog.findChildren<QGroupBox*>()) {
+        if (!group->findChild<QCheckBox*>()) continue;
+        effectsHeight = std::max(effectsHeight, group->sizeHint().height());
+        group->setVisible(effects);
+    }
+    // The sample box shares its row with the effects and asks for no height of its own; without
+    // the effects beside it the row would shrink to a sliver and cut the sample text.
     for (QGroupBox* group : dialog.findChildren<QGroupBox*>())
-        if (group->findChild<QCheckBox*>()) group->setVisible(effects);
+        if (!group->findChild<QCheckBox*>() && group->findChild<QLineEdit*>())
+            group->setMinimumHeight(effectsHeight);
 }
 
 void takeFontChoice(CommonDialog& fields, const QFont& shown, const QFont& chosen) {

@@ -44,7 +44,7 @@ inline constexpr qint32 kCfEffects = 0x100;
 
 class QtCommonDialog : public CommonDialog {
   public:
-    explicit QtCommonDialog(QWidget* owner) : owner_(owner) {}
+    explicit QtCommonDialog(QWidget* owner);
     void ShowOpen() override;
     void ShowSave() override;
     void ShowFont() override;
@@ -52,6 +52,11 @@ class QtCommonDialog : public CommonDialog {
   private:
     QWidget* owner_;
 };
+
+// Qt's own dialogs keep their history, last folder and view in a settings file of Qt's
+// ("QtProject"); the program stores nothing but its list, so from the first call on they keep
+// nothing at all. The program's own store names its file and format, and is not affected.
+void keepNoDialogState();
 
 // "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" becomes Qt's "Text Files (*.txt) (*.txt)" and
 // "All Files (*.*) (*)" name filters: each name with its patterns in a last bracket.

@@ -1,8 +1,8 @@
 #pragma once
 // The JPEG encoder. It answers with a status code instead of throwing, 0 for success, so the
-// caller can name the code in its message. The picture is encoded in memory, written beside the
-// file, synced and renamed over it at the end: a failed save leaves no partial file and an
-// existing file as it was. Only a regular file is replaced.
+// caller can name the code in its message. The picture is encoded in memory and then replaced
+// whole (platform/file_replace.h): a failed save leaves no partial file and an existing file as
+// it was. Only a regular file is replaced.
 
 #include <QImage>
 #include <QString>

@@ -25,6 +25,11 @@ class QtMessageBoxes : public MessageBoxes {
 // CR LF, lone CR and lone LF each become one line break for display.
 QString displayLineBreaks(const QString& text);
 
+// Room in a title bar beside the caption: the window icon and up to three buttons, with margins.
+inline constexpr int kTitleBarAllowancePixels = 160;
+// The least width of a box that shows the whole caption, in a bold title font.
+int messageBoxWidthForTitle(const QString& title);
+
 // The box QtMessageBoxes shows, built but not shown, owned by the window given.
 std::unique_ptr<QMessageBox> makeMessageBox(const QString& text, const QString& title,
                                             MessageIcon icon, QWidget* owner);

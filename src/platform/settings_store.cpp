@@ -2,16 +2,15 @@
 
 #include "platform/failure.h"
 #include "platform/file_kind.h"
+#include "platform/file_replace.h"
 #include "platform/settings_write_guard.h"
 #include "platform/store_file_format.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <stdio.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -33,6 +32,14 @@ constexpr int kLockWaitMs = 1500;
 // A lock is only ever cleared when no process holds it open (QLockFile checks with flock), so
 // any age will do; this one only spares a lock file that its maker is still filling in.
 constexpr int kLockStaleMs = 100;
+
+// The file a link names, which is what a write replaces (the link stays); the path itself when
+// it is no link to a regular file.
+QString fileBehind(const QString& path) {
+    const QFileInfo file(path);
+    return file.isSymLink() && fileKind(path) == FileKind::Regular ? file.canonicalFilePath()
+                                                                   : path;
+}
 
 // Why the file cannot be written, as far as the file system tells; empty when it does not.
 QString whyNotWritable(const QString& path, qint64 bytesNeeded) {
@@ -65,7 +72,7 @@ bool writeCouldComeUpShort(const QString& path, qint64 charactersWritten) {
 }
 
 Failure cannotWrite(const QString& path, qint64 bytesNeeded, const QString& otherwise = QString()) {
-    QString why = whyNotWritable(path, bytesNeeded);
+    QString why = whyNotWritable(fileBehind(path), bytesNeeded);
     if (why.isEmpty()) why = otherwise;
     if (why.isEmpty())
         return Failure(QStringLiteral("The settings file %1 cannot be written.").arg(path));
@@ -188,70 +195,6 @@ std::optional<QByteArray> readRegularFile(const QString& path) {
     return bytes;
 }
 
-// Files a killed write left beside the store: "<name>.new-<pid>" of processes that are gone.
-const QString kNewFile = QStringLiteral(".new-");
-
-void removeWritesOfGoneProcesses(const QString& path) {
-    const QFileInfo file(path);
-    QDir folder = file.absoluteDir();
-    const QString prefix = file.fileName() + kNewFile;
-    for (const QString& name : folder.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden)) {
-        bool ok = false;
-        const qint64 pid = name.mid(prefix.size()).toLongLong(&ok);
-        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH) folder.remove(name);
-    }
-}
-
-// Writes bytes as the whole file at path: a file of its own beside it, every write checked,
-// fsync, rename over the old one, fsync of the folder; a kill at any moment leaves the old file
-// or the new one. Through a link the file it names is replaced. Empty on success, otherwise
-// what went wrong in a few words (or nothing more precise than that it failed).
-std::optional<QString> writeWholeFile(const QString& path, const QByteArray& bytes) {
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
-    removeWritesOfGoneProcesses(target);
-    const QString part = target + kNewFile + QString::number(QCoreApplication::applicationPid());
-    const QByteArray partName = QFile::encodeName(part);
-    const int fd =
-        ::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) return QString();
-    int error = 0;
-    struct stat old = {};
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0) [[maybe_unused]]
-        const int r = ::fchmod(fd, old.st_mode & 07777);
-    {
-        const FileSizeSignalIgnored sizeLimitFails;
-        constexpr qsizetype kWrite = qsizetype(1) << 24;
-        for (qsizetype at = 0; at < bytes.size() && !error;) {
-            const ssize_t n =
-                ::write(fd, bytes.constData() + at, size_t(std::min(kWrite, bytes.size() - at)));
-            if (n > 0)
-                at += n;
-            else if (n < 0 && errno != EINTR)
-                error = errno;
-            else if (n == 0)
-                error = EIO;
-        }
-    }
-    if (!error && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && !error) error = errno;
-    if (!error && ::rename(partName.constData(), QFile::encodeName(target).constData()) != 0)
-        error = errno;
-    if (error) {
-        ::unlink(partName.constData());
-        if (error == ENOSPC || error == EDQUOT) return QStringLiteral("the disk is full");
-        if (error == EFBIG) return QStringLiteral("it would pass the file size limit");
-        return QString();
-    }
-    const int dir = ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 QtSettingsStore::QtSettingsStore() = default;
@@ -261,10 +204,13 @@ QtSettingsStore::~QtSettingsStore() = default;
 QString QtSettingsStore::fileName(const QString& appName) const {
     // Where QSettings' native format keeps a user's settings of that organization on Linux; the
     // name is needed before the file is opened.
-    const QString folder =
-        configFolder_.isEmpty()
-            ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            : configFolder_;
+    QString folder = configFolder_.isEmpty()
+                         ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                         : configFolder_;
+    // The XDG base directory rules make a relative $XDG_CONFIG_HOME invalid, to be ignored; Qt
+    // 6.4 takes it relative to the working folder, where a start from elsewhere would not look.
+    if (configFolder_.isEmpty() && QDir::isRelativePath(folder))
+        folder = QDir::homePath() + QStringLiteral("/.config");
     return folder + u'/' + appName + QStringLiteral(".conf");
 }
 
@@ -352,8 +298,7 @@ QString QtSettingsStore::GetSetting(const QString& appName, const QString& secti
     const QVariant value = settings.value(key);
     settings.endGroup();
     if (!value.isValid()) return defaultValue;
-    // Text is written as its UTF-8 bytes; a plain text value (written by hand) reads the same.
-    return value.toString();
+    return storedText(value);
 }
 
 std::unique_ptr<StoredText> QtSettingsStore::readSetting(const QString& appName,
@@ -421,8 +366,8 @@ void QtSettingsStore::writeOwnShape(const QString& appName, const QString& secti
     StoreFileWriter writer(section, key, sizeHint);
     value([&](QAnyStringView piece) { writer.append(piece); });
     const QByteArray bytes = writer.finish();
-    if (const std::optional<QString> why = writeWholeFile(path, bytes))
-        throw cannotWrite(path, bytes.size(), *why);
+    const ReplaceResult replaced = replaceFileContent(path, bytes);
+    if (!replaced.ok()) throw cannotWrite(path, bytes.size(), replaced.reason);
     seen_[appName] = seenNow(path, section, key);
 }
 
@@ -438,7 +383,12 @@ void QtSettingsStore::saveThroughQSettings(const QString& appName, const QString
         throw cannotWrite(
             path, bytesNeeded,
             QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
-    SettingsWriteGuard guard(path);
+    // Through a link it is the file behind it that the write replaces, on its own disk.
+    const QString written = fileBehind(path);
+    SettingsWriteGuard guard(written);
+    if (!guard.keeps())
+        throw cannotWrite(path, bytesNeeded,
+                          QStringLiteral("its old contents cannot be kept safe"));
     settings->beginGroup(section);
     // As UTF-8 bytes, because QSettings escapes a byte array's characters about a third faster
     // than a string's, which is most of the close time of a long list.
@@ -450,7 +400,7 @@ void QtSettingsStore::saveThroughQSettings(const QString& appName, const QString
     }
     switch (settings->status()) {
         case QSettings::NoError:
-            if (writeCouldComeUpShort(settings->fileName(), bytesNeeded) &&
+            if (writeCouldComeUpShort(written, bytesNeeded) &&
                 !guard.holds(settings->format(), section, key, value)) {
                 guard.restore();
                 const Failure failure =

@@ -42,13 +42,15 @@ class SettingsStore {
                              const TextPieces& value, qsizetype sizeHint);
     // Where a store that could not be read was kept when it was first read; empty when none was.
     virtual QString unreadableStoreKeptAs() const { return QString(); }
+    // A store that could not be read nor set aside, so it stays as it is, unwritten; or empty.
+    virtual QString unreadableStoreLeftAt() const { return QString(); }
 };
 
 // QSettings' native format on Linux (INI), in the user's file of the organization = application
 // name: $XDG_CONFIG_HOME/<appName>.conf. A non-empty configFolder puts the files there instead.
 // A file that holds just the one value the program stores is read and written here, in the very
-// bytes QSettings would write (store_file_format.h), under QSettings' lock file, through a
-// temporary file, fsync and rename; any other file is left to QSettings, which stays open from
+// bytes QSettings would write (store_file_format.h), under QSettings' lock file, by
+// replaceFileContent (file_replace.h); any other file is left to QSettings, which stays open from
 // the read at start-up to the write at close, so the write need not parse the whole file again. A
 // store that cannot be read (it does not parse, or it is a pipe, a device, a folder, or a link to
 // one) is renamed aside at that read, unopened unless it is a regular file, and the store starts
@@ -68,6 +70,9 @@ class QtSettingsStore : public SettingsStore {
     void saveSetting(const QString& appName, const QString& section, const QString& key,
                      const TextPieces& value, qsizetype sizeHint) override;
     QString unreadableStoreKeptAs() const override { return keptAs_; }
+    QString unreadableStoreLeftAt() const override {
+        return notReplaceable_.empty() ? QString() : *notReplaceable_.begin();
+    }
 
     // The file as it was when this store last read or wrote it in its own shape.
     struct Seen {

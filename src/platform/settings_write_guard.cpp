@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QVariant>
 #include <cerrno>
 
@@ -41,6 +42,12 @@ bool hardLink(const QString& from, const QString& to) {
 
 }  // namespace
 
+QString storedText(const QVariant& value) {
+    if (value.typeId() != QMetaType::QByteArray) return value.toString();
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return utf8(value.toByteArray());
+}
+
 SettingsWriteGuard::SettingsWriteGuard(const QString& path)
     : path_(path), kept_(sideFile(path, kKept)), existed_(QFileInfo(path).isFile()) {
     removeLeftovers(path_);
@@ -67,7 +74,7 @@ bool SettingsWriteGuard::holds(QSettings::Format format, const QString& section,
         // The store writes text as its UTF-8 bytes; both forms read back as the text.
         const bool text =
             stored.typeId() == QMetaType::QString || stored.typeId() == QMetaType::QByteArray;
-        whole = written.status() == QSettings::NoError && text && stored.toString() == value;
+        whole = written.status() == QSettings::NoError && text && storedText(stored) == value;
     }
     QFile::remove(check);
     return whole;

@@ -10,6 +10,11 @@
 #include <QSettings>
 #include <QString>
 
+// The text a stored value holds. The store writes text as its UTF-8 bytes; a plain text value
+// (written by hand) reads the same. A leading U+FEFF is part of the text: Qt's conversion of the
+// bytes would drop it.
+QString storedText(const QVariant& value);
+
 class SettingsWriteGuard {
   public:
     explicit SettingsWriteGuard(const QString& path);
@@ -20,6 +25,8 @@ class SettingsWriteGuard {
     // Whether the file, read from disk, holds value as the text under section and key.
     bool holds(QSettings::Format format, const QString& section, const QString& key,
                const QString& value) const;
+    // Whether the old file, if any, is kept safe: with no room even for a copy, it is not.
+    bool keeps() const { return !existed_ || keptOk_; }
     // Puts the old file back, or takes the new one away when there was none.
     void restore();
 

@@ -34,6 +34,16 @@ QString sectionFor(const SkinSections& sections, const QString& name, bool dark)
            sections.value(name + (dark ? QStringLiteral(":dark") : QStringLiteral(":light")));
 }
 
+// A style sheet cascades along the QObject tree, across window borders, so a sheet on the window
+// would reach the windows it owns too: the chart window, the file and font dialogs. The skin goes
+// on the window's own controls instead and stays inside the window.
+void setControlsSheet(QWidget& window, const QString& sheet) {
+    for (QObject* child : window.children()) {
+        auto* control = qobject_cast<QWidget*>(child);
+        if (control && !control->isWindow()) control->setStyleSheet(sheet);
+    }
+}
+
 void setApplicationSheet(const QString& sheet) {
     if (sheet.isEmpty()) return;
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
@@ -59,7 +69,7 @@ class PaletteFollower : public QObject {
         const bool dark = isDarkPalette(QApplication::palette());
         if (dark == dark_) return false;
         dark_ = dark;
-        static_cast<QWidget*>(watched)->setStyleSheet(windowSheets_[dark]);
+        setControlsSheet(*static_cast<QWidget*>(watched), windowSheets_[dark]);
         setApplicationSheet(boxSheets_[dark]);
         return false;
     }
@@ -276,7 +286,7 @@ void QtSkinEngine::skinWindow(QWidget& window) {
     // Without a loaded skin the window keeps the look it has.
     if (!loaded_) return;
     const bool dark = isDarkPalette(QApplication::palette());
-    window.setStyleSheet(windowSheet(dark));
+    setControlsSheet(window, windowSheet(dark));
     setApplicationSheet(messageBoxSheet(dark));
     delete window.findChild<QObject*>(QLatin1String(PaletteFollower::kName),
                                       Qt::FindDirectChildrenOnly);

@@ -9,8 +9,9 @@
 //   @tool-tips      the window's tool tips, when popup part kToolTips is set
 //   @menus          the window's pop-up menus (a text box's context menu), part kMenus
 //   @message-boxes  every message box of the program, when setSkinMessageBoxes(true)
-// The window's sections go to the window's style sheet, so they reach its children and its
-// parented pop-ups; the message boxes' go to the application's, because a box shown while no
+// The window's sections go to the style sheets of the window's controls, so they reach the
+// controls' children and pop-ups but not the windows the window owns; the message boxes' go to
+// the application's, because a box shown while no
 // window is active has no parent to inherit from. A marker may name a variant, "@controls:light"
 // or "@controls:dark": it is drawn right after its section, and only while the desktop palette is
 // light or dark, so a skin can pair fixed colours on a light desktop and take the desktop's own
@@ -37,7 +38,8 @@ class SkinEngine {
     virtual void setPopupParts(qint32 parts) = 0;
     virtual void setSkinControls(bool on) = 0;
     virtual void setSkinMessageBoxes(bool on) = 0;
-    // Draws the window with the loaded skin.
+    // Draws the window's controls with the loaded skin; the window's own background and the
+    // windows it owns keep their look.
     virtual void skinWindow(QWidget& window) = 0;
 };
 

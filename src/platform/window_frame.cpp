@@ -3,10 +3,20 @@
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QMargins>
+#include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #ifdef Q_OS_LINUX
 #include <xcb/xcb.h>
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
 #endif
 
 namespace {
@@ -74,6 +84,117 @@ class FrameWatch : public QObject, public QAbstractNativeEventFilter {
 };
 
 }  // namespace
+
+namespace {
+
+#ifdef Q_OS_LINUX
+
+template <typename Reply>
+using XcbReply = std::unique_ptr<Reply, decltype(&std::free)>;
+
+xcb_atom_t atomNamed(xcb_connection_t* connection, const char* name) {
+    const XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr),
+        &std::free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+XcbReply<xcb_get_property_reply_t> property(xcb_connection_t* connection, xcb_window_t window,
+                                            xcb_atom_t name, xcb_atom_t type, uint32_t length) {
+    return {
+        xcb_get_property_reply(
+            connection, xcb_get_property(connection, 0, window, name, type, 0, length), nullptr),
+        &std::free};
+}
+
+// The frame the window manager will put round the window, asked for before the window is
+// mapped (_NET_REQUEST_FRAME_EXTENTS): the manager answers by setting _NET_FRAME_EXTENTS on it.
+QMargins frameToCome(QWidget& window) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection()) return {};
+    xcb_connection_t* connection = x11->connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const xcb_atom_t request = atomNamed(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    const xcb_atom_t extents = atomNamed(connection, "_NET_FRAME_EXTENTS");
+    const xcb_atom_t supported = atomNamed(connection, "_NET_SUPPORTED");
+    if (request == XCB_ATOM_NONE || extents == XCB_ATOM_NONE) return {};
+    // Without a window manager that offers the request nobody would answer.
+    const auto offered = property(connection, root, supported, XCB_ATOM_ATOM, 4096);
+    if (!offered || offered->format != 32) return {};
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(offered.get()));
+    const int count = xcb_get_property_value_length(offered.get()) / int(sizeof(xcb_atom_t));
+    if (std::find(atoms, atoms + count, request) == atoms + count) return {};
+
+    const auto native = xcb_window_t(window.winId());
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = native;
+    message.type = request;
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+    // A manager answers within milliseconds, or a few hundred on a busy machine; one that does
+    // not answer in a second leaves the frame unknown rather than hold up the window longer.
+    using namespace std::chrono_literals;
+    const auto deadline = std::chrono::steady_clock::now() + 1s;
+    do {
+        const auto reply = property(connection, native, extents, XCB_ATOM_CARDINAL, 4);
+        if (reply && reply->format == 32 && xcb_get_property_value_length(reply.get()) == 16) {
+            const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+            const qreal ratio = window.devicePixelRatioF();
+            // Left, right, top, bottom.
+            return QMargins(qRound(v[0] / ratio), qRound(v[2] / ratio), qRound(v[1] / ratio),
+                            qRound(v[3] / ratio));
+        }
+        std::this_thread::sleep_for(2ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return {};
+}
+
+#else
+
+QMargins frameToCome(QWidget&) { return {}; }
+
+#endif
+
+}  // namespace
+
+// The frame of Qt's own client-side decoration under Wayland: a title bar and thin borders.
+constexpr QMargins kClientDecoration(3, 30, 3, 3);
+
+void centreOnScreen(QWidget& window) {
+    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QMargins frame = frameToCome(window);
+    QRect outer = QRect(QPoint(), window.size()).marginsAdded(frame);
+    outer.moveCenter(screen->availableGeometry().center());
+    // Once the native window exists a move places the client area, which the frame then
+    // surrounds.
+    window.move(outer.topLeft() + QPoint(frame.left(), frame.top()));
+}
+
+QSize outerSize(const QWidget& window) {
+    // QWidget keeps the frame it heard of with the window's last move or resize; a frame that
+    // changes by itself, as when a window manager drops the borders of a maximized window just
+    // after resizing it, only the platform window reads afresh.
+    const QWindow* handle = window.windowHandle();
+    if (!handle || !handle->handle()) return window.frameGeometry().size();
+    const QMargins frame = handle->frameMargins();
+    QSize size = window.size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    // A Wayland compositor that draws the frame itself (server-side decorations) tells the client
+    // nothing of it, so the window seems to have none. Its frame is taken to be the one Qt draws
+    // when the client decorates itself, so the chart fits the same way under either.
+    const bool framed = window.windowFlags().testFlag(Qt::WindowTitleHint) &&
+                        !(window.windowState() & Qt::WindowFullScreen);
+    if (framed && frame.isNull() &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        size += QSize(kClientDecoration.left() + kClientDecoration.right(),
+                      kClientDecoration.top() + kClientDecoration.bottom());
+    return size;
+}
 
 void onFrameChange(QWidget& window, std::function<void()> handler) {
     new FrameWatch(window, std::move(handler));

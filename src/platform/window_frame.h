@@ -4,9 +4,18 @@
 // changes alters the window's outer size without a resize of the window itself, so Qt sends no
 // event for it.
 
+#include <QSize>
 #include <functional>
 
 class QWidget;
+
+// Places a window that is not yet shown so that its outer frame is centred on its screen. Under
+// X the window manager is asked beforehand what frame it will give the window, so the window
+// opens in its place at once; without an answer the frame counts as none.
+void centreOnScreen(QWidget& window);
+
+// The window's outer size, frame included, as the window system has it at this moment.
+QSize outerSize(const QWidget& window);
 
 // Calls the function, from the event loop, after the window is shown and whenever the window
 // manager may have given it its frame or changed it; the frame is read afresh by then.

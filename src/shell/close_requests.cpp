@@ -2,6 +2,8 @@
 
 #include "platform/application.h"
 #include "platform/blocked_close.h"
+#include "platform/desktop_loss.h"
+#include "slices/persistence.h"
 #include "windows/form1.h"
 
 #include <fcntl.h>
@@ -62,4 +64,8 @@ void routeCloseRequestsTo(Form1& form) {
     QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &form,
                      [requestClose](QSessionManager&) { requestClose(); });
     onBlockedCloseRequest(form, requestClose);
+    // Once the display has gone no close sequence can run (its event passes and any report need
+    // the display), so only the store is done; during the restore, not even that.
+    onDesktopLost(
+        [target] { return target && g_loaded && storeListWithoutWindows(*target) ? 0 : 1; });
 }

@@ -12,7 +12,8 @@
 
 namespace {
 const QString kForm = QStringLiteral("Form1");
-}
+constexpr int kListNotStoredExitCode = 1;
+}  // namespace
 
 void Form_Load(Form1& form) {
     GuardedProcedure guard(*form.platform.messages, kForm, QStringLiteral("Form_Load"));
@@ -37,8 +38,9 @@ void Form_QueryUnload(Form1& form, int& Cancel, int UnloadMode) {
     Q_UNUSED(Cancel);
     Q_UNUSED(UnloadMode);
     GuardedProcedure guard(*form.platform.messages, kForm, QStringLiteral("Form_QueryUnload"));
-    saveList(form, guard);
+    // A list that was not stored whole ends the program all the same, but not as a success.
+    const int exitCode = saveList(form, guard) ? 0 : kListNotStoredExitCode;
     guard.step(110, [&] { form.platform.application->processEvents(); });
     guard.step(112, [&] { form.platform.application->processEvents(); });
-    guard.step(114, [&] { form.platform.application->endProgram(); });
+    guard.step(114, [&] { form.platform.application->endProgram(exitCode); });
 }

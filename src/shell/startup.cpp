@@ -1,23 +1,17 @@
 #include "shell/startup.h"
 
+#include "platform/window_frame.h"
 #include "shell/close_requests.h"
 #include "shell/form1_wiring.h"
 #include "shell/main_window.h"
 #include "windows/form1.h"
-
-#include <QGuiApplication>
-#include <QScreen>
 
 void startMainWindow(Form1& form) {
     wireForm1(form);
     routeCloseRequestsTo(form);
     Form_Load(form);
     closeRequestsRunTheCloseSequence();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = form.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        form.move(frame.topLeft());
-    }
+    centreOnScreen(form);
     form.show();
     form.ListView1->setFocus(Qt::OtherFocusReason);
 }

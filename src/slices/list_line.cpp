@@ -30,7 +30,6 @@ struct Scanned {
     qsizetype end = 0;  // where the number stopped
     bool hasDigits = false;
     bool overflow = false;
-    bool underflow = false;
     double value = 0;
 };
 
@@ -142,11 +141,9 @@ class Scanner {
         double value = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
         if (error == std::errc::result_out_of_range) {
-            // The number's magnitude is about 10^(digits + exponent).
-            if (total + qint64(significant_.size()) > 0)
-                out.overflow = true;
-            else
-                out.underflow = true;
+            // The number's magnitude is about 10^(digits + exponent); one too small for a double
+            // is zero.
+            out.overflow = total + qint64(significant_.size()) > 0;
             value = 0;
         }
         out.value = negative ? -value : value;
@@ -173,8 +170,7 @@ std::optional<double> longLocaleNumber(QStringView trimmed, const LocaleNumbers&
     rules.minus = singleChar(locale.negativeSign(), u'-');
     rules.plus = singleChar(locale.positiveSign(), u'+');
     const Scanned scanned = Scanner(trimmed, rules).scan();
-    if (!scanned.hasDigits || scanned.end != trimmed.size() || scanned.overflow ||
-        scanned.underflow)
+    if (!scanned.hasDigits || scanned.end != trimmed.size() || scanned.overflow)
         return std::nullopt;
     return scanned.value;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/failure.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -18,6 +19,40 @@ LocaleNumbers::LocaleNumbers(const QLocale& locale)
       decimal_(locale.decimalPoint()),
       minus_(locale.negativeSign()),
       plus_(locale.positiveSign()) {}
+
+bool isBelowSmallestDouble(const char* number, qsizetype size) {
+    // The power of ten of the first nonzero digit, plus the exponent; from_chars has already
+    // found the number out of range, so a negative power means too small rather than too large.
+    qint64 power = 0;
+    bool fraction = false;
+    bool leading = true;
+    qsizetype i = 0;
+    for (; i < size && number[i] != 'e'; ++i) {
+        const char c = number[i];
+        if (c == '.') {
+            fraction = true;
+        } else if (c >= '0' && c <= '9') {
+            if (leading && c == '0') {
+                if (fraction) --power;
+                continue;
+            }
+            if (leading) {
+                leading = false;
+                if (fraction) --power;
+            } else if (!fraction) {
+                ++power;
+            }
+        }
+    }
+    qint64 exponent = 0;
+    bool negative = false;
+    for (++i; i < size; ++i) {
+        if (number[i] == '-') negative = true;
+        if (number[i] >= '0' && number[i] <= '9')
+            exponent = std::min<qint64>(exponent * 10 + (number[i] - '0'), 1'000'000'000);
+    }
+    return power + (negative ? -exponent : exponent) < 0;
+}
 
 std::optional<double> LocaleNumbers::parse(QStringView text) const {
     const QStringView t = trimBlanks(text);
@@ -68,11 +103,9 @@ std::optional<double> LocaleNumbers::parse(QStringView text) const {
 
     double value = 0;
     const auto [end, error] = std::from_chars(buffer, buffer + n, value);
-    if (error != std::errc() || end != buffer + n || !std::isfinite(value)) {
-        // from_chars reports underflow as out of range too; QLocale reads it as zero.
-        if (error == std::errc::result_out_of_range) return parseSlow(t);
-        return std::nullopt;
-    }
+    if (error == std::errc::result_out_of_range && isBelowSmallestDouble(buffer, n))
+        return buffer[0] == '-' ? -0.0 : 0.0;
+    if (error != std::errc() || end != buffer + n || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 

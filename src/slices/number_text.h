@@ -16,7 +16,8 @@ class LocaleNumbers {
     explicit LocaleNumbers(const QLocale& locale);
 
     // The number a whole text reads as (blanks around it allowed), or nothing when the text is
-    // not numeric: empty, malformed, out of the double range or not finite. Besides what QLocale
+    // not numeric: empty, malformed, too large for a double or not finite. A number too small
+    // for a double ("1e-400") reads as its nearest double, zero. Besides what QLocale
     // reads, the shape of the canonical text is numeric in every locale: ASCII digits, the
     // locale's or an ASCII sign, the locale's decimal separator and an E exponent. QLocale alone
     // does not read that back where the locale writes other digits or another exponent.
@@ -46,6 +47,10 @@ class LocaleNumbers {
     QString minus_;
     QString plus_;
 };
+
+// Whether a plain number text (ASCII sign, digits, '.', 'e' exponent) that from_chars finds out
+// of range is nearer to zero than the smallest double.
+bool isBelowSmallestDouble(const char* number, qsizetype size);
 
 inline bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 // The text without the white space before and after it.

@@ -7,6 +7,7 @@
 #include "slices/store_notice.h"
 #include "windows/form1.h"
 
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -155,6 +156,30 @@ void restorePiece(ListView& list, GuardedProcedure& guard, QStringView piece,
     });
 }
 
+// Rows first to last, in runs; each run is encoded straight into the store's file.
+using RowRuns = std::vector<std::pair<qsizetype, qsizetype>>;
+
+void storeRows(Form1& form, const RowRuns& runs, qsizetype length) {
+    const SliceTableModel& items = form.ListView1->items();
+    form.platform.settings->saveSetting(
+        QString::fromUtf16(kSettingsAppName), productTitle(), QString::fromUtf16(kDataKey),
+        [&](const std::function<void(QAnyStringView)>& put) {
+            // The markers are ASCII, and one byte a character is the quicker form to encode.
+            const QByteArray separatorBytes = separator().toLatin1();
+            const QByteArray terminatorBytes = terminator().toLatin1();
+            const QLatin1StringView separatorText(separatorBytes);
+            const QLatin1StringView terminatorText(terminatorBytes);
+            for (const auto& [first, last] : runs)
+                for (qsizetype row = first; row <= last; ++row) {
+                    put(items.textView(row));
+                    put(separatorText);
+                    put(items.subItemTextView(row));
+                    put(terminatorText);
+                }
+        },
+        length);
+}
+
 }  // namespace
 
 QString encodeList(const ListView& list) {
@@ -165,44 +190,40 @@ QString encodeList(const ListView& list) {
     return text;
 }
 
-void saveList(Form1& form, GuardedProcedure& guard) {
+bool storeListWithoutWindows(Form1& form) {
+    try {
+        const SliceTableModel& items = form.ListView1->items();
+        const RowRuns all = items.count() > 0 ? RowRuns{{1, items.count()}} : RowRuns{};
+        storeRows(form, all, encodedSize(items));
+        return true;
+    } catch (const std::exception& failure) {
+        // A list too large to encode is not stored in part: the whole earlier one stays.
+        std::fprintf(stderr, "The list could not be stored: %s\n", failure.what());
+        return false;
+    }
+}
+
+bool saveList(Form1& form, GuardedProcedure& guard) {
     const SliceTableModel& items = form.ListView1->items();
     // The text is the rows that line 104 took, in runs of consecutive rows; it is encoded
     // straight into the store's file at line 108 rather than held whole here.
-    std::vector<std::pair<qsizetype, qsizetype>> runs;
+    RowRuns runs;
     qsizetype length = 0;
+    bool whole = true;
     guard.step(100, [&] { runs.clear(); });
     // Counters are as wide as the list: every row is stored, however many there are.
     guard.forLoop(
         102, 106, [&] { return std::pair<qsizetype, qsizetype>(1, items.count()); },
         [&](qsizetype row) {
-            guard.step(104, [&] {
+            whole = guard.step(104, [&] {
                 length += encodedLength(items, row);
                 if (!runs.empty() && runs.back().second == row - 1)
                     runs.back().second = row;
                 else
                     runs.emplace_back(row, row);
-            });
+            }) && whole;
         });
-    guard.step(108, [&] {
-        form.platform.settings->saveSetting(
-            QString::fromUtf16(kSettingsAppName), productTitle(), QString::fromUtf16(kDataKey),
-            [&](const std::function<void(QAnyStringView)>& put) {
-                // The markers are ASCII, and one byte a character is the quicker form to encode.
-                const QByteArray separatorBytes = separator().toLatin1();
-                const QByteArray terminatorBytes = terminator().toLatin1();
-                const QLatin1StringView separatorText(separatorBytes);
-                const QLatin1StringView terminatorText(terminatorBytes);
-                for (const auto& [first, last] : runs)
-                    for (qsizetype row = first; row <= last; ++row) {
-                        put(items.textView(row));
-                        put(separatorText);
-                        put(items.subItemTextView(row));
-                        put(terminatorText);
-                    }
-            },
-            length);
-    });
+    return guard.step(108, [&] { storeRows(form, runs, length); }) && whole;
 }
 
 void restoreList(Form1& form, GuardedProcedure& guard) {

@@ -15,10 +15,16 @@ inline constexpr char16_t kRowTerminator[] = u"My_Separatora23";
 inline constexpr char16_t kSettingsAppName[] = u"Brakenwel";
 inline constexpr char16_t kDataKey[] = u"Data";
 
-// The close handler's lines 100 to 108: encode every row and store the text.
-void saveList(Form1& form, GuardedProcedure& guard);
+// The close handler's lines 100 to 108: encode every row and store the text. False when the
+// whole list could not be stored.
+bool saveList(Form1& form, GuardedProcedure& guard);
 // The load handler's lines 136 to 152: read "Data" and append its rows.
 void restoreList(Form1& form, GuardedProcedure& guard);
 
 // The encoding of the whole list, for callers that need no line numbers.
 QString encodeList(const ListView& list);
+
+// Stores the list under "Data" as the close handler does, where no window can be shown (the
+// display has gone): a failure goes to standard error and leaves the stored list as it was.
+// False when it failed.
+bool storeListWithoutWindows(Form1& form);

@@ -1,6 +1,6 @@
 #pragma once
-// The one word at start-up about a stored list that could not be read: the store has kept the
-// file aside, the list starts empty, and the user learns where the file is.
+// The one word at start-up about a stored list that could not be read: the list starts empty,
+// and the user learns where the file was kept aside, or that it could not be and stays unwritten.
 
 class Form1;
 

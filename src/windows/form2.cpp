@@ -3,6 +3,7 @@
 #include "windows/twips.h"
 #include "windows/window_look.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 namespace {
@@ -73,5 +74,13 @@ Form2::Form2(Platform& platform_, QWidget* owner) : QDialog(owner), platform(pla
 }
 
 Form2::~Form2() = default;
+
+void Form2::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 QList<PushButton*> pushButtons(Form2& form) { return {form.PushButton1, form.PushButton5}; }

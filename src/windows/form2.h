@@ -47,6 +47,11 @@ class Form2 : public QDialog {
     std::unique_ptr<CommonDialog> CommonDialog1;
 
     WindowPointer pointer;
+
+  protected:
+    // The window closes by its close box only: Escape, perhaps meant for a dialog that just
+    // closed, must not dismiss the chart.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 QList<PushButton*> pushButtons(Form2& form);

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVariant>
@@ -17,6 +18,7 @@ namespace {
 const char kBackColorProperty[] = "BackColor";
 const char kFollowsPaletteProperty[] = "BackColorFollowsPalette";
 const char kControlKindProperty[] = "ControlKind";
+const char kFillsBackgroundProperty[] = "BackColorFilled";
 
 // The palette role of the text that is drawn on a system colour.
 QPalette::ColorRole textRoleOn(QPalette::ColorRole background) {
@@ -29,6 +31,24 @@ QPalette::ColorRole textRoleOn(QPalette::ColorRole background) {
             return QPalette::WindowText;
     }
 }
+
+// Fills a control's background before the control paints itself. A control that Qt takes as
+// opaque (autoFillBackground with a solid colour) goes unpainted inside a fixed-size window
+// under Wayland with Qt's own client-side decoration (seen with Qt 6.4 under sway): the desktop
+// shows through it. Filled here, the control is no opaque one, and looks the same everywhere.
+class BackgroundFill : public QObject {
+  public:
+    explicit BackgroundFill(QWidget& control) : QObject(&control) {
+        control.installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            auto* control = static_cast<QWidget*>(watched);
+            QPainter(control).fillRect(control->rect(), control->palette().brush(QPalette::Window));
+        }
+        return false;
+    }
+};
 
 // Paints the widget's BackColor, resolved against the application palette of the moment, with
 // its text colour: labels and frame titles draw with WindowText, so a fixed or desktop background
@@ -47,7 +67,12 @@ void paintBackColor(QWidget& widget, bool always) {
     palette.setColor(QPalette::Window, wanted);
     palette.setColor(QPalette::WindowText, text);
     widget.setPalette(palette);
-    widget.setAutoFillBackground(true);
+    if (widget.isWindow()) {
+        widget.setAutoFillBackground(true);
+    } else if (!widget.property(kFillsBackgroundProperty).toBool()) {
+        widget.setProperty(kFillsBackgroundProperty, true);
+        new BackgroundFill(widget);
+    }
 }
 
 double relativeLuminance(const QColor& colour) {

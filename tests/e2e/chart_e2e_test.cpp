@@ -4,11 +4,13 @@
 #include <poll.h>
 #include <QDir>
 #include <QFile>
+#include <QRect>
 #include <QSize>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -180,6 +182,25 @@ TEST_F(ChartEndToEnd, ClosingTheChartWindowGivesTheMainWindowBackForAnotherChart
     EXPECT_EQ(run.signalAndWait(SIGTERM), 0);
 }
 
+// The window's frame on screen, from its client area and the frame the window manager reports.
+QRect outerFrame(const QString& display, unsigned long window) {
+    Display* d = XOpenDisplay(display.toLocal8Bit().constData());
+    if (!d) return {};
+    XWindowAttributes a = {};
+    XGetWindowAttributes(d, window, &a);
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    XCloseDisplay(d);
+    const QStringList frame =
+        runTool(display, {"xprop", "-id", QString::number(window), "_NET_FRAME_EXTENTS"})
+            .section(u'=', 1)
+            .split(u',');
+    if (frame.size() != 4) return {};
+    return QRect(x, y, a.width, a.height)
+        .adjusted(-frame[0].toInt(), -frame[2].toInt(), frame[1].toInt(), frame[3].toInt());
+}
+
 TEST(ChartUnderAWindowManager, TheFirstFitTakesTheFrameIntoTheOuterSize) {
     XvfbServer x;
     const QString openboxPath = QStandardPaths::findExecutable("openbox");
@@ -195,14 +216,7 @@ TEST(ChartUnderAWindowManager, TheFirstFitTakesTheFrameIntoTheOuterSize) {
     ProgramRun run(x);
     const ChartWindows w = openChartOfSamples(run);
     ASSERT_NE(w.chart, 0u) << "no chart window appeared";
-    // Left, right, top and bottom, as the window manager gives them.
-    const QStringList frame =
-        runTool(x.display(), {"xprop", "-id", QString::number(w.chart), "_NET_FRAME_EXTENTS"})
-            .section(u'=', 1)
-            .split(u',');
-    ASSERT_EQ(frame.size(), 4);
-    const QSize outer = run.clientSize(w.chart) + QSize(frame[0].toInt() + frame[1].toInt(),
-                                                        frame[2].toInt() + frame[3].toInt());
+    const QSize outer = outerFrame(x.display(), w.chart).size();
     ASSERT_NE(outer, run.clientSize(w.chart)) << "no frame to take in";
     // Saved before any resize: 270 and 1200 twips (18 and 80 px) less than the outer size.
     run.click(w.chart, kSaveX, kSaveY);
@@ -213,5 +227,10 @@ TEST(ChartUnderAWindowManager, TheFirstFitTakesTheFrameIntoTheOuterSize) {
     ASSERT_TRUE(waitForFile(folder.filePath("framed.jpg"))) << "no JPEG was written";
     EXPECT_EQ(pictureSize(x.display(), folder.filePath("framed.jpg")),
               QStringLiteral("%1x%2").arg(outer.width() - 18).arg(outer.height() - 80));
+
+    // The main window opens with its whole frame centred on the 1280 x 1024 screen.
+    const QRect frame = outerFrame(x.display(), w.main);
+    EXPECT_LE(std::abs(frame.left() + frame.right() + 1 - 1280), 1) << frame.x();
+    EXPECT_LE(std::abs(frame.top() + frame.bottom() + 1 - 1024), 1) << frame.y();
     EXPECT_EQ(run.signalAndWait(SIGTERM), 0);
 }

@@ -1,8 +1,10 @@
 #include "chart_windows.h"
+#include "session_end.h"
 
 #include <gtest/gtest.h>
 #include <QSize>
 #include <csignal>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -60,25 +62,79 @@ TEST_F(MainWindowEndToEnd, SampleRowsClickedSurviveSigtermAndTheNextStart) {
 }
 
 TEST_F(MainWindowEndToEnd, EveryCloseRequestStoresTheList) {
+    using namespace chart_e2e;
     const QString kept = QStringLiteral("BMy_Separatora127My_Separatora23");
+    enum class End { CloseBox, Signal, XServerKilled, CompositorKilled, LogOut, ManagerGone };
     struct Case {
         const char* name;
-        int signal;  // 0: the close box
+        End end;
+        int signal;
+        bool chartOpen;
     };
-    for (const Case& c : {Case{"close box", 0}, Case{"SIGINT", SIGINT}, Case{"SIGHUP", SIGHUP}}) {
+    const Case cases[] = {
+        {"close box", End::CloseBox, 0, false},
+        {"SIGINT", End::Signal, SIGINT, false},
+        {"SIGHUP", End::Signal, SIGHUP, false},
+        {"X server killed", End::XServerKilled, 0, false},
+        {"X server killed under the chart window", End::XServerKilled, 0, true},
+        {"Wayland compositor killed", End::CompositorKilled, 0, false},
+        {"logout through the session manager", End::LogOut, 0, false},
+        {"session manager gone", End::ManagerGone, 0, false},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ProgramRun run(x);
-        run.writeStoredData(QStringLiteral("AMy_Separatora125My_Separatora23") + kept);
-        const unsigned long window = startAndWait(run);
-        ASSERT_NE(window, 0u);
-        // Delete the first row so the store must change to pass.
-        run.click(window, 60, 238);
-        run.key(window, "Delete");
-        std::this_thread::sleep_for(1s);
-        if (c.signal == 0)
-            run.closeBox(window);
-        else
-            run.signalAndWait(c.signal);
+        XvfbServer server;  // its own, as some cases kill it
+        ProgramRun run(server);
+        std::optional<XsmpSessionManager> manager;
+        if (c.end == End::LogOut || c.end == End::ManagerGone) {
+            manager.emplace();
+            run.setEnvironment("SESSION_MANAGER", manager->address().toStdString());
+        }
+        std::optional<WestonServer> weston;
+        const bool wayland = c.end == End::CompositorKilled;
+        if (wayland) {
+            weston.emplace(run.home() + QStringLiteral("/run"));
+            ASSERT_FALSE(weston->name().isEmpty());
+            run.setEnvironment("QT_QPA_PLATFORM", "wayland");
+            run.setEnvironment("WAYLAND_DISPLAY", weston->name().toStdString());
+            // Its protocol log tells when the main window is up; there is no xdotool there.
+            run.setEnvironment("WAYLAND_DEBUG", "client");
+            run.captureStandardError();
+            // Stored without its last terminator, it is stored again with one.
+            run.writeStoredData(kept.chopped(15));
+        } else {
+            run.writeStoredData(QStringLiteral("AMy_Separatora125My_Separatora23") + kept);
+        }
+        run.start();
+        if (manager) {
+            ASSERT_TRUE(manager->waitForClient(10s));
+        }
+        if (wayland) {
+            const auto end = std::chrono::steady_clock::now() + 20s;
+            while (!run.standardError().contains(u"set_title(\"Quorvel Wedge Studio Deluxe\")") &&
+                   std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(50ms);
+        } else {
+            const unsigned long window = run.waitForWindow(kTitle);
+            ASSERT_NE(window, 0u);
+            std::this_thread::sleep_for(300ms);
+            // Delete the first row so the store must change to pass.
+            run.click(window, 60, 238);
+            run.key(window, "Delete");
+            std::this_thread::sleep_for(1s);
+            if (c.chartOpen) {
+                run.click(window, kGenerateX, kGenerateY);
+                ASSERT_NE(waitForNewWindow(run, {window}), 0u);
+            }
+            if (c.end == End::CloseBox) run.closeBox(window);
+        }
+        if (c.end == End::Signal) run.signalAndWait(c.signal);
+        if (c.end == End::XServerKilled) server.kill();
+        if (c.end == End::CompositorKilled) weston->kill();
+        if (c.end == End::LogOut) {
+            EXPECT_TRUE(manager->logOut(10s));
+        }
+        if (c.end == End::ManagerGone) manager->goAway();
         EXPECT_EQ(run.waitForExit(), 0);
         EXPECT_EQ(run.storedData(), kept);
     }
@@ -120,12 +176,17 @@ TEST_F(MainWindowEndToEnd, TheCloseBoxClosesWhateverModalWindowIsOpen) {
 TEST_F(MainWindowEndToEnd, ACloseDuringTheRestoreLeavesTheStoreAsItWas) {
     // The piece without a value brings up a report while the list is part way restored.
     const QString data = kSampleData + QStringLiteral("xMy_Separatora23y") + kSampleData;
-    ProgramRun run(x);
-    run.writeStoredData(data);
-    run.start();
-    ASSERT_NE(run.waitForWindow(QStringLiteral("Application Error")), 0u);
-    EXPECT_EQ(run.signalAndWait(SIGTERM), 0);
-    EXPECT_EQ(run.storedData(), data);
+    for (const bool killX : {false, true}) {
+        SCOPED_TRACE(killX ? "X server killed" : "SIGTERM");
+        XvfbServer server;
+        ProgramRun run(server);
+        run.writeStoredData(data);
+        run.start();
+        ASSERT_NE(run.waitForWindow(QStringLiteral("Application Error")), 0u);
+        if (killX) server.kill();
+        EXPECT_EQ(killX ? run.waitForExit() : run.signalAndWait(SIGTERM), killX ? 1 : 0);
+        EXPECT_EQ(run.storedData(), data);
+    }
 }
 
 }  // namespace

@@ -4,12 +4,12 @@
 
 #include "fakes/fake_chart.h"
 #include "fakes/fake_skin_engine.h"
+#include "fakes/qt_printers.h"
 #include "platform/application.h"
 #include "platform/common_dialog.h"
 #include "platform/message_box.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
-#include "fakes/qt_printers.h"
 
 #include <QMap>
 #include <QString>
@@ -37,10 +37,15 @@ class FakeApplication : public Application {
   public:
     QString programFolder() const override { return folder; }
     void processEvents() override { ++eventPasses; }
-    void endProgram() override { ended = true; }
+    using Application::endProgram;
+    void endProgram(int code) override {
+        ended = true;
+        exitCode = code;
+    }
     QString folder = QStringLiteral("/nonexistent-program-folder");
     int eventPasses = 0;
     bool ended = false;
+    int exitCode = 0;
 };
 
 class FakeSettingsStore : public SettingsStore {

@@ -254,6 +254,11 @@ std::function<void(StoreHome&)> shellRepair(const std::string& command) {
 }
 const std::string kStaleLock = "printf '999999999\\nx\\nlocalhost\\n' > config/Brakenwel.conf.lock";
 
+const std::string kLinkStore =
+    "mv config/Brakenwel.conf dot/ && ln -s \"$PWD/dot/Brakenwel.conf\" config/Brakenwel.conf";
+const std::string kLinkKept =
+    "test -L config/Brakenwel.conf && test \"$(ls -A dot)\" = Brakenwel.conf";
+
 constexpr int kOldRows = 10;
 constexpr int kNewRows = 20000;  // about 400 KB stored
 
@@ -319,6 +324,17 @@ const Fault kFaults[] = {
     {"LockOfAnotherUserInAStickyFolder", asUnprivilegedUser,
      shell("test $(id -u) = 0 && chown 0:0 config && chmod 1777 config && " + kStaleLock),
      shellRepair("rm config/Brakenwel.conf.lock"), "lock is held or cannot be cleared."},
+    // A store kept in a folder of dotfiles and linked in: the file behind the link, on its own
+    // disk, is what must stay whole, and the link stays a link.
+    {"LinkedStoreOnAFullFileSystem", nothing,
+     shell("mkdir dot && mount -t tmpfs -o size=128k tmpfs dot && " + kLinkStore),
+     shellRepair(kLinkKept), "cannot be written: the disk is full."},
+    {"LinkedStoreUnderAFileSizeLimit", nothing,
+     [](StoreHome& home, WriterLimits& limits) {
+         limits.fileSizeLimit = 64 * 1024;
+         return sh(home, "mkdir dot && " + kLinkStore);
+     },
+     shellRepair(kLinkKept), "cannot be written"},
     {"LinkToADevice", nothing,
      shell("mv config/Brakenwel.conf kept.conf && mknod device c 1 3 && "
            "ln -s \"$PWD/device\" config/Brakenwel.conf"),
@@ -331,7 +347,8 @@ class StoreFaultTest : public ::testing::TestWithParam<Fault> {
   protected:
     void TearDown() override {
         if (repair_) repair_(home_);
-        ::umount2(home_.config().toLocal8Bit().constData(), MNT_DETACH);
+        for (const QString& folder : {home_.config(), home_.path() + QStringLiteral("/dot")})
+            ::umount2(folder.toLocal8Bit().constData(), MNT_DETACH);
     }
 
     StoreHome home_;
@@ -351,7 +368,7 @@ TEST_P(StoreFaultTest, AFailedWriteIsReportedAndTheStoredListStaysWhole) {
     Writer writer(home_, {"save", "new", QString::number(kNewRows)}, limits);
     const QString output = writer.readAll();
     const std::string shown = output.toStdString();
-    EXPECT_EQ(writer.wait(), 0) << shown;
+    EXPECT_EQ(writer.wait(), 1) << "a list not stored is no success: " << shown;
     EXPECT_TRUE(output.contains(u"message: Application Error")) << shown;
     EXPECT_TRUE(output.contains(u"Form_QueryUnload at line 108")) << shown;
     EXPECT_TRUE(output.contains(QLatin1String(fault.reason))) << shown;
@@ -454,6 +471,64 @@ TEST_P(JpegSaveFaultTest, IsReportedAndLeavesTheFolderAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Saves, JpegSaveFaultTest, ::testing::ValuesIn(kSaveFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A save over a file that is more than a name keeps what the file was: the picture lands in the
+// very file, which keeps its owner, mode, ACL, attributes and other names; a link stays a link.
+// The reason is the name saved to, the repair a check of the folder afterwards.
+const std::string kJpeg = "test \"$(head -c3 config/c.jpg | od -An -tx1)\" = ' ff d8 ff'";
+const std::string kLongestName = std::string(251, 'n') + ".jpg";
+const Fault kSaveKeeps[] = {
+    {"AnotherUsersFile", nothing,
+     shell("chown nobody:nogroup config/c.jpg && chmod 640 config/c.jpg"),
+     shellRepair(kJpeg + " && test $(stat -c %U:%a config/c.jpg) = nobody:640"), "c.jpg"},
+    {"AnotherUsersFileInAStickyFolder", asUnprivilegedUser,
+     shell("chown 0:0 config config/c.jpg && chmod 1777 config && chmod 666 config/c.jpg"),
+     shellRepair(kJpeg + " && test $(stat -c %u:%a config/c.jpg) = 0:666"), "c.jpg"},
+    {"WritableFileInAReadOnlyFolder", asUnprivilegedUser,
+     shell("chown nobody:nogroup config/c.jpg && chmod 555 config"),
+     shellRepair(kJpeg + " && chmod 755 config"), "c.jpg"},
+    {"ModeExactly", nothing, shell("chmod 604 config/c.jpg"),
+     shellRepair(kJpeg + " && test $(stat -c %a config/c.jpg) = 604"), "c.jpg"},
+    {"AclUnderAMask", nothing,
+     shell("setfacl -m u:nobody:rw,g::r,m::r config/c.jpg && getfacl config/c.jpg > acl"),
+     shellRepair(kJpeg + " && getfacl config/c.jpg | cmp acl"), "c.jpg"},
+    {"ExtendedAttribute", nothing, shell("setfattr -n user.note -v kept config/c.jpg"),
+     shellRepair(kJpeg + " && test \"$(getfattr --only-values -n user.note config/c.jpg)\" = kept"),
+     "c.jpg"},
+    {"HardLink", nothing, shell("ln config/c.jpg other.jpg"),
+     shellRepair(kJpeg + " && cmp config/c.jpg other.jpg"), "c.jpg"},
+    {"LinkToAPictureElsewhere", nothing,
+     shell("mkdir pics && mv config/c.jpg pics/ && ln -s ../pics/c.jpg config/l.jpg"),
+     shellRepair("test -L config/l.jpg && mv pics/c.jpg config/ && " + kJpeg), "l.jpg"},
+    // A killed save of ours left its file (its process is gone), another's save runs (pid 1).
+    {"LeftoversOfKilledSaves", nothing,
+     shell("touch config/.qws-save-0999999999-beef config/c.jpg.999999999-0.part "
+           "config/.qws-save-0000000001-0000"),
+     shellRepair(kJpeg + " && test \"$(LC_ALL=C ls -A config)\" = \"$(printf "
+                         "'.qws-save-0000000001-0000\\nc.jpg')\""),
+     "c.jpg"},
+    {"LongestName", nothing, nothing,
+     shellRepair("mv config/$(printf 'n%.0s' $(seq 251)).jpg config/c.jpg && " + kJpeg),
+     kLongestName.c_str()},
+};
+
+class JpegSaveKeepTest : public StoreFaultTest {};
+
+TEST_P(JpegSaveKeepTest, ReplacesTheVeryFileAndKeepsWhatItWas) {
+    WriterLimits limits;
+    if (std::optional<std::string> why = GetParam().prepare(home_, limits)) GTEST_SKIP() << *why;
+    sh(home_, "test -e config/c.jpg || echo old > config/c.jpg");
+    if (limits.user) home_.giveTo(*limits.user);
+    if (std::optional<std::string> why = GetParam().arrange(home_, limits)) GTEST_SKIP() << *why;
+    Writer writer(home_, {"jpeg", home_.config() + u'/' + QLatin1String(GetParam().reason)},
+                  limits);
+    EXPECT_EQ(writer.readAll(), QString()) << "no report";
+    EXPECT_EQ(writer.wait(), 0);
+    GetParam().repair(home_);
+}
+
+INSTANTIATE_TEST_SUITE_P(Saves, JpegSaveKeepTest, ::testing::ValuesIn(kSaveKeeps),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StoreKilledDuringAWrite, LeavesTheOldOrTheNewListNeverAMix) {

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
         fill(form, args.at(2), args.at(3).toInt());
         const bool ended = close(form, fake);
         std::printf("%s\n", ended ? "ended" : "did not end");
-        return ended ? 0 : 1;
+        return ended ? fake.application.exitCode : 3;
     }
     if (args.size() == 3 && args.at(1) == u"loop") {
         const int rows = args.at(2).toInt();

@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QFontDialog>
 #include <QFontInfo>
+#include <QGroupBox>
+#include <QLineEdit>
 
 namespace {
 
@@ -297,6 +299,16 @@ TEST(FontDialog, OpensOnThePresetFaceAndTheChoiceAndOkWithoutAChangeKeepsThem) {
                   std::tuple(int(c.size), c.bold, c.italic));
         for (const QCheckBox* effect : dialog.findChildren<QCheckBox*>())
             EXPECT_EQ(effect->isVisibleTo(&dialog), bool(c.flags & kCfEffects));
+        // With or without the effects beside it, the sample shows its whole line.
+        dialog.show();
+        int samples = 0;
+        for (const QGroupBox* group : dialog.findChildren<QGroupBox*>()) {
+            const auto* sample = group->findChild<QLineEdit*>();
+            if (!sample || group->findChild<QCheckBox*>()) continue;
+            ++samples;
+            EXPECT_GE(sample->height(), QFontMetrics(sample->font()).height());
+        }
+        EXPECT_EQ(samples, 1);
         dialog.accept();
         takeFontChoice(d, shown, dialog.selectedFont());
         EXPECT_EQ(choice(), std::tuple(QStringLiteral("Arial"), c.size, c.bold, c.italic));

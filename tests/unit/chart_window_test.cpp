@@ -56,6 +56,13 @@ TEST_F(Form2Test, TheWindowIsBuiltAsLaidOut) {
     const QList<QWidget*> order = {&w.MSChart1->widget(), w.PushButton5, w.PushButton1, w.Creator};
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1]) << i;
+
+    // Only the close box closes it: Escape and Enter on a button leave it open.
+    w.show();
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+        QTest::keyClick(w.PushButton1, key);
+        EXPECT_TRUE(w.isVisible()) << key;
+    }
 }
 
 TEST_F(Form2Test, LoadingSetsTheLookCaptionAndIcon) {

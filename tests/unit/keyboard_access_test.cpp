@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -162,6 +163,7 @@ TEST(MessageBoxKeys, EnterAndEscapeDismissTheBox) {
         SCOPED_TRACE(key);
         QString seen;
         int buttons = 0;
+        int width = 0;
         // Answers the box once it is up; the second timer closes it if the key did not, so a
         // failure cannot leave the test waiting. Both end with this round.
         QTimer answer;
@@ -171,6 +173,7 @@ TEST(MessageBoxKeys, EnterAndEscapeDismissTheBox) {
             if (!box) return;
             seen = box->text();
             buttons = int(box->buttons().size());
+            width = box->width();
             QTest::keyClick(box, Qt::Key(key));
         });
         answer.start(50);
@@ -184,10 +187,14 @@ TEST(MessageBoxKeys, EnterAndEscapeDismissTheBox) {
             }
         });
         rescue.start(3000);
-        QtMessageBoxes().show(QStringLiteral("Line one\r\nLine two"), QStringLiteral("Title"),
-                              MessageIcon::Warning);
+        const QString title = QStringLiteral("Quorvel Wedge Studio");
+        QtMessageBoxes().show(QStringLiteral("Line one\r\nLine two"), title, MessageIcon::Warning);
         EXPECT_FALSE(forced) << "the key did not close the box";
         EXPECT_EQ(seen, u"Line one\nLine two");
         EXPECT_EQ(buttons, 1);
+        // Wide enough for the whole caption beside a title bar's icon and buttons.
+        QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+        titleFont.setBold(true);
+        EXPECT_GE(width, QFontMetrics(titleFont).horizontalAdvance(title) + 100);
     }
 }

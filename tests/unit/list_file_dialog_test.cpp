@@ -2,6 +2,7 @@
 #include "platform/common_dialog.h"
 #include "slices/list_file.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QTemporaryDir>
+#include <QTimer>
 
 TEST(JoinOpenResult, GivesOnePathOrTheFolderThenEachName) {
     struct Case {
@@ -72,4 +74,26 @@ TEST_F(ListFileDialogTest, NamesFromTwoFoldersLoadThroughTheJoinedResult) {
     QCoreApplication::processEvents();
     EXPECT_EQ(rows(), (QStringList{"b=1", "a=1"}));
     EXPECT_TRUE(fake.messages.shown.empty());
+}
+
+TEST(QtFileDialogs, OpenAndSaveScaleNoNullPictureAndLeaveNoSettingsFileBehind) {
+    const QDir config(qEnvironmentVariable("XDG_CONFIG_HOME"));
+    const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+    const QStringList before = config.entryList(all);
+    static QStringList warnings;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            if (text.contains(u"pixmap", Qt::CaseInsensitive)) warnings.append(text);
+        });
+    QtCommonDialog dialogs(nullptr);
+    for (void (CommonDialog::*show)() : {&CommonDialog::ShowOpen, &CommonDialog::ShowSave}) {
+        QTimer::singleShot(0, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        (dialogs.*show)();
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
+    EXPECT_EQ(config.entryList(all), before);
 }

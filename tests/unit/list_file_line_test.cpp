@@ -66,6 +66,7 @@ TEST(AddListLine, ReadsNameAndValueFieldsInEnglish) {
                    {"point first", u"Orange,.5", u"Orange=0.5"},
                    {"exponent without digits", u"Orange,5e", u"Orange=5"},
                    {"underflow", u"Orange,1e-400", u"Orange=0"},
+                   {"negative underflow", u"Orange, -1e-99999 ", u"Orange=0"},
                    {"many digits", u"Orange,123456789012345678", u"Orange=1.23456789012346E+17"},
                    {"comma as decimal", u"Orange,3,50", u"Orange=3"},
                    {"no comma", u"Orange", nullptr},

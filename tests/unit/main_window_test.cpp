@@ -238,3 +238,19 @@ TEST_F(MainWindowTest, AStoreThatCannotBeWrittenIsReportedAtLine108AndStillEnds)
     EXPECT_EQ(stored(), row("old", "1"));
     EXPECT_TRUE(fake.application.ended);
 }
+
+TEST_F(MainWindowTest, WithTheDisplayGoneTheListIsStoredOrTheOldOneKeptWithAWordOnStandardError) {
+    store(row("old", "1"));
+    load();
+    addRow("new", "2");
+    fake.settings.failWrites = true;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(storeListWithoutWindows(*form));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "The list could not be stored: The settings store cannot be written.\n");
+    EXPECT_EQ(stored(), row("old", "1"));
+    fake.settings.failWrites = false;
+    EXPECT_TRUE(storeListWithoutWindows(*form));
+    EXPECT_EQ(stored(), row("old", "1") + row("new", "2"));
+    EXPECT_TRUE(fake.messages.shown.empty());
+}

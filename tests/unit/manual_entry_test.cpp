@@ -46,6 +46,8 @@ TEST_F(ManualEntryTest, AddDataValidatesInOrderAndKeepsTheValueAsTyped) {
         {u"Tea", u"1e3", nullptr},
         {u"Tea", u"3.50", nullptr},
         {u"Tea", u"1,000", nullptr},
+        {u"Tea", u"1e-400", nullptr},
+        {u"Tea", u"1e400", u"You must enter number for value"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QString::fromUtf16(c.name).toStdString() + "/" +

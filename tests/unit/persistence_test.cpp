@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 namespace {
 
@@ -68,6 +69,7 @@ TEST_F(PersistenceTest, ListsOfEveryKindSurviveACloseAndAStart) {
         {{u"Zürich ünïcödé 日本語 😀"_qs, u"٣"_qs}, {"tab\tand\\back", "x"}},
         {{"line\nbreak", "carriage\rreturn"}, {"UK", "24"}, {"UK", "24"}},
         {{"[Section]", "key=value"}, {"%20;#comment", "@Variant(x)"}},
+        {{u"\uFEFFfirst"_qs, u"\uFEFF1"_qs}},
     };
     for (const auto& list : lists) {
         SCOPED_TRACE(asRows(list).join(u'|').toStdString());
@@ -186,6 +188,7 @@ TEST_F(PersistenceTest, AFolderInPlaceOfTheStoreFailsTheWriteEvenForRoot) {
     ASSERT_EQ(reports().size(), 1);
     EXPECT_TRUE(reports().first().contains(u"Form_QueryUnload at line 108"));
     EXPECT_TRUE(fake.application.ended);
+    EXPECT_EQ(fake.application.exitCode, 1) << "a list not stored is no success";
     EXPECT_TRUE(QFileInfo(file()).isDir());
     EXPECT_TRUE(QFile::exists(file() + "/keep"));
 }
@@ -206,4 +209,37 @@ TEST_F(PersistenceTest, TheStoreIsTheApplicationNameFileWithTheSectionAndKey) {
     store->SaveSetting(kApp, kSection, "Data", "");
     EXPECT_TRUE(QSettings(file(), QSettings::IniFormat).contains(kSection + "/Data"));
     EXPECT_EQ(store->GetSetting(kApp, kSection, "Data", "default"), u"");
+}
+
+TEST_F(PersistenceTest, ADamagedStoreThatCannotBeSetAsideIsToldOfAtTheStart) {
+    {
+        QFile damaged(file());
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(4096, '\0'));
+    }
+    // Root renames in a read-only folder; an immutable one stops it too.
+    const QByteArray path = folder.path().toLocal8Bit();
+    const bool immutable = ::geteuid() == 0 && std::system(("chattr +i " + path).constData()) == 0;
+    if (!immutable) ::chmod(path.constData(), 0555);
+    reopenStore();
+    load();
+    if (immutable) {
+        EXPECT_EQ(std::system(("chattr -i " + path).constData()), 0);
+    }
+    ::chmod(path.constData(), 0755);
+    EXPECT_EQ(fake.messages.texts(),
+              QStringList(u"The stored list could not be read, so the list starts empty. The file "
+                          u"%1 could not be set aside, so it stays as it is and the list will not "
+                          u"be stored at the close."_qs.arg(file())));
+}
+
+TEST_F(PersistenceTest, ARelativeConfigHomeIsIgnored) {
+    const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", folder.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", "relative");
+    QtSettingsStore store;
+    store.SaveSetting(kApp, kSection, "Data", "x");
+    qputenv("HOME", home);
+    qputenv("XDG_CONFIG_HOME", config);
+    EXPECT_TRUE(QFile::exists(folder.filePath(".config/Brakenwel.conf")));
 }

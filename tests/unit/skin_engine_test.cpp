@@ -1,6 +1,7 @@
 #include "platform/skin_engine.h"
 #include "fakes/form_fixture.h"
 #include "fakes/program_folder.h"
+#include "windows/form2.h"
 #include "windows/window_look.h"
 
 #include <sys/stat.h>
@@ -142,9 +143,10 @@ TEST(QtSkinEngine, AFileThatIsNoSkinLoadsNothingAndDrawsNothing) {
         engine.setSkinControls(true);
         EXPECT_FALSE(engine.loadSkinFile(folder.path() + u'/' + QLatin1String(name), QString()));
         QWidget window;
-        window.setStyleSheet(QStringLiteral("QWidget { color: blue }"));
+        auto* control = new QPushButton(&window);
+        control->setStyleSheet(QStringLiteral("QWidget { color: blue }"));
         engine.skinWindow(window);
-        EXPECT_EQ(window.styleSheet(), QStringLiteral("QWidget { color: blue }"));
+        EXPECT_EQ(control->styleSheet(), QStringLiteral("QWidget { color: blue }"));
     }
 }
 
@@ -180,8 +182,9 @@ TEST(QtSkinEngine, TheSwitchesAndPartsChooseTheSections) {
         engine.setSkinMessageBoxes(c.boxes);
         EXPECT_EQ(engine.popupParts(), c.parts);
         QWidget window;
+        auto* control = new QLabel(&window);
         engine.skinWindow(window);
-        EXPECT_EQ(window.styleSheet(), QLatin1String(c.window));
+        EXPECT_EQ(control->styleSheet(), QLatin1String(c.window));
         EXPECT_EQ(qApp->styleSheet(), QLatin1String(c.messageBoxes));
         if (!c.controls || !c.boxes) continue;
         // A desktop that turns dark while the program runs gets the dark variants.
@@ -191,7 +194,7 @@ TEST(QtSkinEngine, TheSwitchesAndPartsChooseTheSections) {
         dark.setColor(QPalette::WindowText, Qt::white);
         QApplication::setPalette(dark);
         QCoreApplication::processEvents();  // Qt posts the news of a new palette
-        EXPECT_EQ(window.styleSheet(), QStringLiteral("W{}C{}D{}T{}M{}"));
+        EXPECT_EQ(control->styleSheet(), QStringLiteral("W{}C{}D{}T{}M{}"));
         EXPECT_EQ(qApp->styleSheet(), QStringLiteral("B{}E{}"));
         QApplication::setPalette(light);
         QCoreApplication::processEvents();
@@ -254,9 +257,14 @@ TEST_F(SkinnedMainWindowTest, TheShippedSkinDrawsTheWindowOnTheButtonFace) {
     folder.addShipped(kShippedSkin);
     QtWarnings warnings;
     Form1& f = load();
-    EXPECT_TRUE(f.styleSheet().contains(QStringLiteral("QPushButton")));
+    EXPECT_TRUE(f.PushButton1->styleSheet().contains(QStringLiteral("QPushButton")));
     EXPECT_TRUE(qApp->styleSheet().contains(QStringLiteral("QMessageBox")));
     EXPECT_EQ(backgroundPixel(), QApplication::palette().color(QPalette::Button));
+    // The windows it owns, the chart window and the dialogs, keep the look they have unskinned.
+    QWidget unskinned;
+    Form2 owned(fake.platform(), &f);
+    Form2 alone(fake.platform(), &unskinned);
+    EXPECT_EQ(owned.PushButton1->grab().toImage(), alone.PushButton1->grab().toImage());
     EXPECT_TRUE(warnings.messages.isEmpty()) << warnings.messages.join(u'\n').toStdString();
     EXPECT_TRUE(reports().isEmpty());
 }

@@ -3,7 +3,7 @@
  *
  * Format: a Qt style sheet in UTF-8, at most 1 MiB, split into sections by comments that hold
  * nothing but a marker:
- *   @window         always drawn on the skinned window (rules here reach its controls too)
+ *   @window         always drawn on the skinned window's controls (never on windows it opens)
  *   @controls       the window's controls
  *   @tool-tips      the tool tips of the window's controls
  *   @menus          the window's pop-up menus, such as a text box's context menu

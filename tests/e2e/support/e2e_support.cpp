@@ -40,7 +40,7 @@ std::vector<std::string> environmentWith(
 }
 
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            int stdoutFd = -1, const char* workingDir = nullptr) {
+            int stdoutFd = -1, const char* workingDir = nullptr, int stderrFd = -1) {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -54,6 +54,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
         const int devnull = ::open("/dev/null", O_RDWR);
         ::dup2(devnull, 0);
         if (stdoutFd < 0) ::dup2(devnull, 1);
+        if (stderrFd >= 0) ::dup2(stderrFd, 2);
         ::execvpe(args[0], args.data(), envp.data());
         ::_exit(127);
     }
@@ -118,6 +119,13 @@ XvfbServer::XvfbServer() {
     if (!number.empty()) display_ = QStringLiteral(":") + QString::fromStdString(number);
 }
 
+void XvfbServer::kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
 XvfbServer::~XvfbServer() {
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
@@ -166,15 +174,23 @@ ProgramRun::~ProgramRun() {
 void ProgramRun::start(const QString& executable) {
     const QString program = executable.isEmpty() ? programPath() : executable;
     const std::string folder = QFileInfo(program).absolutePath().toStdString();
-    pid_ = spawn({program.toStdString()},
-                 environmentWith({{"DISPLAY", x.display().toStdString()},
-                                  {"HOME", home().toStdString()},
-                                  {"XDG_CONFIG_HOME", configFolder().toStdString()},
-                                  {"XDG_RUNTIME_DIR", (home() + "/run").toStdString()},
-                                  {"QT_QPA_PLATFORM", "xcb"},
-                                  {"LANG", "C.UTF-8"},
-                                  {"LC_ALL", "C.UTF-8"}}),
-                 -1, folder.c_str());
+    std::vector<std::pair<std::string, std::string>> set = {
+        {"DISPLAY", x.display().toStdString()},
+        {"HOME", home().toStdString()},
+        {"XDG_CONFIG_HOME", configFolder().toStdString()},
+        {"XDG_RUNTIME_DIR", (home() + "/run").toStdString()},
+        {"QT_QPA_PLATFORM", "xcb"},
+        {"LANG", "C.UTF-8"},
+        {"LC_ALL", "C.UTF-8"}};
+    for (const auto& [name, value] : environment_) {
+        std::erase_if(set, [&](const auto& entry) { return entry.first == name; });
+        set.emplace_back(name, value);
+    }
+    const std::string errors = (home() + "/stderr").toStdString();
+    const int stderrFd =
+        captureStderr_ ? ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600) : -1;
+    pid_ = spawn({program.toStdString()}, environmentWith(set), -1, folder.c_str(), stderrFd);
+    if (stderrFd >= 0) ::close(stderrFd);
     exited_ = false;
 }
 
@@ -216,6 +232,15 @@ unsigned long ProgramRun::waitForWindow(const QString& name, std::chrono::millis
         std::this_thread::sleep_for(50ms);
     }
     return 0;
+}
+
+void ProgramRun::setEnvironment(const std::string& name, const std::string& value) {
+    environment_.emplace_back(name, value);
+}
+
+QString ProgramRun::standardError() {
+    QFile file(home() + QStringLiteral("/stderr"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
 }
 
 bool ProgramRun::running() {

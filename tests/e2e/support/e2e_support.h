@@ -8,6 +8,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
 
 class XvfbServer {
   public:
@@ -17,6 +20,7 @@ class XvfbServer {
     XvfbServer& operator=(const XvfbServer&) = delete;
 
     const QString& display() const { return display_; }
+    void kill();  // SIGKILL, as a crash
 
   private:
     pid_t pid_ = -1;
@@ -36,8 +40,13 @@ class ProgramRun {
     QString configFolder() const { return home_.path() + QStringLiteral("/config"); }
     QString storeFile() const { return configFolder() + QStringLiteral("/Brakenwel.conf"); }
 
-    // Starts the executable (by default the program under test) from its own folder.
+    // Starts the executable (by default the program under test) from its own folder, with the
+    // variables set here on top of the usual ones.
     void start(const QString& executable = QString());
+    void setEnvironment(const std::string& name, const std::string& value);
+    // Its standard error goes to a file from the next start on; what it has written there.
+    void captureStandardError() { captureStderr_ = true; }
+    QString standardError();
     // Starts the program and waits until its first top-level window is mapped; the time from
     // the start to the map, or a negative duration when no window came.
     std::chrono::microseconds startAndTimeUntilMapped(
@@ -74,6 +83,8 @@ class ProgramRun {
 
   private:
     QTemporaryDir home_;
+    std::vector<std::pair<std::string, std::string>> environment_;
+    bool captureStderr_ = false;
     pid_t pid_ = -1;
     int status_ = 0;
     bool exited_ = false;

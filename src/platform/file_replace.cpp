@@ -1,0 +1,369 @@
+#include "platform/file_replace.h"
+
+#include "platform/file_kind.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <QFile>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ".qws-save-<pid, 10 digits>-<4 hex digits>": the same length beside a name of any length,
+// and the process id tells the next save whether the file is a leftover.
+constexpr char kPartPrefix[] = ".qws-save-";
+constexpr size_t kPartPrefixLength = sizeof kPartPrefix - 1;
+constexpr size_t kPartNameLength = kPartPrefixLength + 10 + 1 + 4;
+
+ReplaceResult failed(ReplaceFailure failure, const QString& reason) { return {failure, reason}; }
+
+QString errorText(int error) {
+    switch (error) {
+        case ENOSPC:
+            return QStringLiteral("the disk is full");
+        case EDQUOT:
+            return QStringLiteral("the disk quota is used up");
+        case EFBIG:
+            return QStringLiteral("the file would pass the file size limit");
+        case EROFS:
+            return QStringLiteral("its file system is read-only");
+        case ENOENT:
+        case ENOTDIR:
+            return QStringLiteral("its folder does not exist");
+        case EISDIR:
+            return QStringLiteral("a folder of that name is in its place");
+        default:
+            return QString::fromLocal8Bit(std::strerror(error)).toLower();
+    }
+}
+
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    // Closes it, and says whether the close reported an error (NFS reports late writes here).
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* at = bytes.constData();
+    qint64 left = bytes.size();
+    qint64 offset = 0;
+    while (left > 0) {
+        const ssize_t written = ::pwrite(fd, at, size_t(left), offset);
+        if (written < 0 && errno == EINTR) continue;
+        // A short write is the disk or the size limit running out; the next call says which.
+        if (written <= 0) {
+            if (written == 0) errno = ENOSPC;
+            return false;
+        }
+        at += written;
+        offset += written;
+        left -= written;
+    }
+    return true;
+}
+
+// Takes the room for size bytes now, so a full disk or a size limit shows before anything is
+// written. A file system that cannot reserve room is checked by the writes alone.
+bool reserveRoom(int fd, qint64 size) {
+    if (size == 0) return true;
+    int result;
+    do result = ::posix_fallocate(fd, 0, off_t(size));
+    while (result == EINTR);
+    if (result == 0 || result == EOPNOTSUPP || result == ENOSYS) return true;
+    errno = result;
+    return false;
+}
+
+// Past the largest process id there is no process.
+bool processGone(long pid) {
+    return pid > 0 && (pid > INT_MAX || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH));
+}
+
+bool allDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The process id in the name of one of our temporary files, or -1 when the name is none. Older
+// saves wrote "<name>.<pid>-<n>.part"; their leftovers go too.
+long leftoverPid(const std::string& entry, const std::string& targetName) {
+    if (entry.size() == kPartNameLength && entry.compare(0, kPartPrefixLength, kPartPrefix) == 0 &&
+        entry[kPartPrefixLength + 10] == '-') {
+        const std::string pid = entry.substr(kPartPrefixLength, 10);
+        return allDigits(pid) ? std::stol(pid) : -1;
+    }
+    const std::string oldPrefix = targetName + '.';
+    const std::string oldSuffix = ".part";
+    if (entry.size() <= oldPrefix.size() + oldSuffix.size() ||
+        entry.compare(0, oldPrefix.size(), oldPrefix) != 0 ||
+        entry.compare(entry.size() - oldSuffix.size(), oldSuffix.size(), oldSuffix) != 0)
+        return -1;
+    const std::string middle =
+        entry.substr(oldPrefix.size(), entry.size() - oldPrefix.size() - oldSuffix.size());
+    const size_t dash = middle.find('-');
+    if (dash == std::string::npos || !allDigits(middle.substr(0, dash)) ||
+        !allDigits(middle.substr(dash + 1)) || dash > 10)
+        return -1;
+    return std::stol(middle.substr(0, dash));
+}
+
+// Removes what killed saves of ours left in the folder: our own regular files under our
+// temporary names whose process has gone. This process makes one at a time, so one bearing its
+// own id now is a leftover of an earlier process with the same id.
+void removeLeftovers(int folder, const std::string& targetName) {
+    const int listFd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0) return;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return;
+    }
+    std::vector<std::string> gone;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        const long pid = leftoverPid(name, targetName);
+        if (pid <= 0 || !(pid == long(::getpid()) || processGone(pid))) continue;
+        struct stat status;
+        if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode) && status.st_uid == ::geteuid())
+            gone.push_back(name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : gone) ::unlinkat(folder, name.c_str(), 0);
+}
+
+std::vector<std::string> attributeNames(int fd) {
+    std::vector<char> names;
+    for (;;) {
+        const ssize_t size = ::flistxattr(fd, nullptr, 0);
+        if (size <= 0) return {};
+        names.resize(size_t(size));
+        const ssize_t got = ::flistxattr(fd, names.data(), names.size());
+        if (got >= 0) {
+            names.resize(size_t(got));
+            break;
+        }
+        if (errno != ERANGE) return {};
+    }
+    std::vector<std::string> result;
+    for (size_t at = 0; at < names.size();) {
+        const std::string name(names.data() + at);
+        at += name.size() + 1;
+        if (!name.empty()) result.push_back(name);
+    }
+    return result;
+}
+
+bool attributeValue(int fd, const std::string& name, std::vector<char>& value) {
+    for (;;) {
+        const ssize_t size = ::fgetxattr(fd, name.c_str(), nullptr, 0);
+        if (size < 0) return false;
+        value.resize(size_t(size));
+        const ssize_t got = ::fgetxattr(fd, name.c_str(), value.data(), value.size());
+        if (got >= 0) {
+            value.resize(size_t(got));
+            return true;
+        }
+        if (errno != ERANGE) return false;
+    }
+}
+
+// Gives the new file the old one's owner, extended attributes (ACLs among them) and mode, in an
+// order where none undoes another: a change of owner clears set-id bits, and the mode sets the
+// ACL mask. False when any of it cannot be done; the new file must not take the name then.
+bool carryOver(int from, const struct stat& old, int to) {
+    struct stat made;
+    if (::fstat(to, &made) != 0) return false;
+    if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+        ::fchown(to, old.st_uid, old.st_gid) != 0)
+        return false;
+    const std::vector<std::string> kept = attributeNames(from);
+    // What the folder's default ACL gave the new file, the old one may not have had.
+    for (const std::string& name : attributeNames(to)) {
+        bool onOld = false;
+        for (const std::string& k : kept) onOld = onOld || k == name;
+        if (!onOld && ::fremovexattr(to, name.c_str()) != 0) return false;
+    }
+    std::vector<char> value;
+    for (const std::string& name : kept) {
+        if (!attributeValue(from, name, value) ||
+            ::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) != 0)
+            return false;
+    }
+    return ::fchmod(to, old.st_mode & 07777) == 0;
+}
+
+void syncFolder(int folder) {
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+enum class Outcome { Done, Failed, WriteInPlace };
+
+// The new content under a temporary name beside the file, then renamed over it.
+Outcome replaceByRename(int folder, const std::string& name, const struct stat* old,
+                        const QByteArray& content, mode_t newFileMode, ReplaceResult& result) {
+    Fd oldFile(old ? ::openat(folder, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1);
+    if (old && oldFile.get() < 0) return Outcome::WriteInPlace;
+    std::string part;
+    Fd fd;
+    for (int attempt = 0; fd.get() < 0 && attempt < 100; ++attempt) {
+        // Both numbers fit their widths, so the name is always kPartNameLength long.
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%s%010u-%04x", kPartPrefix, unsigned(::getpid()),
+                      unsigned(QRandomGenerator::global()->bounded(0x10000)));
+        part = buffer;
+        // Private until it is whole: the old file's mode comes last.
+        fd.reset(::openat(folder, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          old ? 0600 : newFileMode));
+        if (fd.get() < 0 && errno != EEXIST) break;
+    }
+    if (fd.get() < 0) {
+        // A folder we may not write may still hold a file we may.
+        if (old && (errno == EACCES || errno == EPERM)) return Outcome::WriteInPlace;
+        result =
+            failed(ReplaceFailure::CannotCreate, errno == EACCES || errno == EPERM
+                                                     ? QStringLiteral("its folder is read-only")
+                                                     : errorText(errno));
+        return Outcome::Failed;
+    }
+    const auto discard = [&](ReplaceFailure failure, int error) {
+        ::unlinkat(folder, part.c_str(), 0);
+        result = failed(failure, errorText(error));
+        return Outcome::Failed;
+    };
+    if (old && !carryOver(oldFile.get(), *old, fd.get())) {
+        ::unlinkat(folder, part.c_str(), 0);
+        return Outcome::WriteInPlace;
+    }
+    {
+        const FileSizeSignalIgnored sizeLimitFails;
+        if (!reserveRoom(fd.get(), content.size()) || !writeAll(fd.get(), content) ||
+            ::fsync(fd.get()) != 0)
+            return discard(ReplaceFailure::CannotWrite, errno);
+    }
+    if (!fd.close()) return discard(ReplaceFailure::CannotWrite, errno);
+    if (::renameat(folder, part.c_str(), folder, name.c_str()) != 0) {
+        const int error = errno;
+        ::unlinkat(folder, part.c_str(), 0);
+        // A sticky folder keeps others' files from being renamed over, not from being written.
+        if (old && (error == EPERM || error == EACCES)) return Outcome::WriteInPlace;
+        result = failed(ReplaceFailure::CannotReplace, errorText(error));
+        return Outcome::Failed;
+    }
+    syncFolder(folder);
+    return Outcome::Done;
+}
+
+// The new content written over the old in the same file, which so keeps its inode and all that
+// hangs on it. The room is taken first: after that only a failing disk or a kill can stop the
+// write half-way.
+ReplaceResult replaceInPlace(int folder, const std::string& name, const QByteArray& content) {
+    Fd fd(::openat(folder, name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        return failed(ReplaceFailure::CannotCreate, errno == EACCES || errno == EPERM
+                                                        ? QStringLiteral("the file is read-only")
+                                                        : errorText(errno));
+    struct stat opened;
+    if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode))
+        return failed(ReplaceFailure::NotARegularFile, QStringLiteral("it is not a regular file"));
+    const FileSizeSignalIgnored sizeLimitFails;
+    if (!reserveRoom(fd.get(), content.size()))
+        return failed(ReplaceFailure::CannotWrite, errorText(errno));
+    if (!writeAll(fd.get(), content) || ::ftruncate(fd.get(), off_t(content.size())) != 0 ||
+        ::fsync(fd.get()) != 0 || !fd.close())
+        return failed(ReplaceFailure::CannotWrite, errorText(errno));
+    return {};
+}
+
+}  // namespace
+
+ReplaceResult replaceFileContent(const QString& path, const QByteArray& content,
+                                 mode_t newFileMode) {
+    if (path.isEmpty()) return failed(ReplaceFailure::CannotCreate, QStringLiteral("no name"));
+    const QByteArray given = QFile::encodeName(path);
+    // Through a link, the file it names is replaced and the link stays.
+    std::string target = given.toStdString();
+    struct stat status;
+    if (::lstat(given.constData(), &status) == 0 && S_ISLNK(status.st_mode)) {
+        char* resolved = ::realpath(given.constData(), nullptr);
+        if (!resolved)
+            return failed(ReplaceFailure::NotARegularFile,
+                          QStringLiteral("it is not a regular file"));
+        target = resolved;
+        ::free(resolved);
+    }
+    const struct stat* old = nullptr;
+    if (::stat(target.c_str(), &status) == 0) {
+        if (S_ISDIR(status.st_mode))
+            return failed(ReplaceFailure::CannotCreate,
+                          QStringLiteral("a folder of that name is in its place"));
+        if (!S_ISREG(status.st_mode))
+            return failed(ReplaceFailure::NotARegularFile,
+                          QStringLiteral("it is not a regular file"));
+        if (::access(target.c_str(), W_OK) != 0)
+            return failed(ReplaceFailure::CannotCreate, QStringLiteral("the file is read-only"));
+        old = &status;
+    } else if (errno != ENOENT) {
+        return failed(ReplaceFailure::CannotCreate, errorText(errno));
+    }
+
+    const size_t slash = target.rfind('/');
+    const std::string folderPath = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : target.substr(0, slash);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (name.empty())
+        return failed(ReplaceFailure::CannotCreate,
+                      QStringLiteral("a folder of that name is in its place"));
+    Fd folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0)
+        folder.reset(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) return failed(ReplaceFailure::CannotCreate, errorText(errno));
+    removeLeftovers(folder.get(), name);
+
+    // Renaming keeps nothing of the old inode but what carryOver copies, and nothing of a
+    // second name that links to it.
+    if (old && (old->st_nlink > 1 || (old->st_uid != ::geteuid() && ::geteuid() != 0)))
+        return replaceInPlace(folder.get(), name, content);
+    ReplaceResult result;
+    switch (replaceByRename(folder.get(), name, old, content, newFileMode, result)) {
+        case Outcome::Done:
+            return {};
+        case Outcome::Failed:
+            return result;
+        case Outcome::WriteInPlace:
+            return replaceInPlace(folder.get(), name, content);
+    }
+    return result;
+}
