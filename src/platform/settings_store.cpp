@@ -2,10 +2,15 @@
 
 #include "platform/failure.h"
 #include "platform/file_kind.h"
+#include "platform/file_replace.h"
 #include "platform/settings_write_guard.h"
+#include "platform/store_file_format.h"
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -14,6 +19,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -101,6 +107,94 @@ QString unreadableName(const QString& path) {
     return name;
 }
 
+// A text held whole, for stores that hand out nothing else.
+class WholeText : public StoredText {
+  public:
+    explicit WholeText(QString text) : text_(std::move(text)) {}
+    bool isEmpty() const override { return text_.isEmpty(); }
+    qsizetype sizeHint() const override { return text_.size(); }
+    void read(const std::function<void(QStringView)>& piece) const override {
+        if (!text_.isEmpty()) piece(text_);
+    }
+
+  private:
+    QString text_;
+};
+
+// The file's bytes and where its value stands in them; absent when there is no file.
+class OwnShapeText : public StoredText {
+  public:
+    OwnShapeText() = default;
+    OwnShapeText(QByteArray file, const StoredValue& value)
+        : file_(std::move(file)), value_(value) {}
+    bool present() const { return value_.has_value(); }
+    bool isEmpty() const override { return !value_ || value_->isEmpty(); }
+    qsizetype sizeHint() const override { return file_.size(); }
+    void read(const std::function<void(QStringView)>& piece) const override {
+        if (value_) value_->decode(piece);
+    }
+
+  private:
+    QByteArray file_;  // the value's bytes point into it; moving it keeps them in place
+    std::optional<StoredValue> value_;
+};
+
+QString joined(const TextPieces& value, qsizetype sizeHint) {
+    QString text;
+    text.reserve(sizeHint);
+    value([&](QAnyStringView piece) {
+        piece.visit([&](auto v) {
+            if constexpr (std::is_same_v<decltype(v), QUtf8StringView>)
+                text += QString::fromUtf8(v);
+            else
+                text.append(v);
+        });
+    });
+    return text;
+}
+
+QtSettingsStore::Seen seenNow(const QString& path, const QString& section, const QString& key) {
+    QtSettingsStore::Seen seen{section, key};
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        seen.size = st.st_size;
+        seen.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        seen.inode = st.st_ino;
+    }
+    return seen;
+}
+
+bool sameFile(const QtSettingsStore::Seen& a, const QtSettingsStore::Seen& b) {
+    return a.section == b.section && a.key == b.key && a.size == b.size &&
+           a.modified == b.modified && a.inode == b.inode;
+}
+
+// The whole of a regular file, or nothing when it is not one or cannot be read.
+std::optional<QByteArray> readRegularFile(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st = {};
+    std::optional<QByteArray> bytes;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
+        qsizetype got = 0;
+        for (;;) {
+            if (got == data.size()) data.resize(got + (1 << 16));  // it grew meanwhile
+            const ssize_t n = ::read(fd, data.data() + got, size_t(data.size() - got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break;
+            got += n;
+            if (n == 0) {
+                data.truncate(got);
+                bytes = std::move(data);
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
+
 }  // namespace
 
 QtSettingsStore::QtSettingsStore() = default;
@@ -144,8 +238,58 @@ void QtSettingsStore::setAsideIfUnreadable(const QString& appName) {
         notReplaceable_.insert(path);
 }
 
+std::unique_ptr<StoredText> SettingsStore::readSetting(const QString& appName,
+                                                       const QString& section, const QString& key) {
+    return std::make_unique<WholeText>(GetSetting(appName, section, key));
+}
+
+void SettingsStore::saveSetting(const QString& appName, const QString& section, const QString& key,
+                                const TextPieces& value, qsizetype sizeHint) {
+    SaveSetting(appName, section, key, joined(value, sizeHint));
+}
+
+std::unique_ptr<StoredText> QtSettingsStore::readOwnShape(const QString& appName,
+                                                          const QString& section,
+                                                          const QString& key) {
+    if (open_.count(appName) || notReplaceable_.count(fileName(appName))) return nullptr;
+    const QString path = fileName(appName);
+    const FileKind kind = fileKind(path);
+    if (kind == FileKind::Missing) {
+        seen_[appName] = Seen{section, key};
+        return std::make_unique<OwnShapeText>();
+    }
+    if (kind != FileKind::Regular) return nullptr;
+    // No lock: every writer replaces the file by a rename, so a read sees the old or the new.
+    const Seen before = seenNow(path, section, key);
+    std::optional<QByteArray> file = readRegularFile(path);
+    if (!file) return nullptr;
+    const std::optional<StoredValue> value = StoredValue::find(*file, section, key);
+    if (!value) return nullptr;
+    const Seen after = seenNow(path, section, key);
+    if (sameFile(before, after)) seen_[appName] = after;
+    return std::make_unique<OwnShapeText>(std::move(*file), *value);
+}
+
+bool QtSettingsStore::stillOwnShape(const QString& appName, const QString& section,
+                                    const QString& key) const {
+    const QString path = fileName(appName);
+    const Seen now = seenNow(path, section, key);
+    if (now.size <= 0) return true;  // nothing to keep
+    const auto seen = seen_.find(appName);
+    if (seen != seen_.end() && sameFile(seen->second, now)) return true;
+    // Another program wrote it since: what it holds now decides.
+    const std::optional<QByteArray> file = readRegularFile(path);
+    return file && StoredValue::find(*file, section, key).has_value();
+}
+
 QString QtSettingsStore::GetSetting(const QString& appName, const QString& section,
                                     const QString& key, const QString& defaultValue) {
+    if (const std::unique_ptr<StoredText> own = readOwnShape(appName, section, key)) {
+        if (!static_cast<const OwnShapeText&>(*own).present()) return defaultValue;
+        QString text;
+        own->read([&](QStringView piece) { text += piece; });
+        return text;
+    }
     if (!open_.count(appName)) setAsideIfUnreadable(appName);
     // What could not be set aside reads as empty, without being opened.
     if (notReplaceable_.count(fileName(appName))) return defaultValue;
@@ -157,11 +301,22 @@ QString QtSettingsStore::GetSetting(const QString& appName, const QString& secti
     return storedText(value);
 }
 
+std::unique_ptr<StoredText> QtSettingsStore::readSetting(const QString& appName,
+                                                         const QString& section,
+                                                         const QString& key) {
+    if (std::unique_ptr<StoredText> own = readOwnShape(appName, section, key)) return own;
+    return SettingsStore::readSetting(appName, section, key);
+}
+
 void QtSettingsStore::SaveSetting(const QString& appName, const QString& section,
                                   const QString& key, const QString& value) {
+    saveSetting(
+        appName, section, key, [&](const auto& put) { put(value); }, value.size());
+}
+
+void QtSettingsStore::saveSetting(const QString& appName, const QString& section,
+                                  const QString& key, const TextPieces& value, qsizetype sizeHint) {
     const QString path = fileName(appName);
-    // The whole file is written again, and the value is most of it.
-    const qint64 bytesNeeded = value.size() + key.size() + section.size();
     if (notReplaceable_.count(path))
         throw Failure(
             QStringLiteral("The settings file %1 could not be read, so it was kept as it is.")
@@ -169,7 +324,58 @@ void QtSettingsStore::SaveSetting(const QString& appName, const QString& section
     // Qt's save file would replace a device node that the name links to, and reading a pipe
     // blocks; only a regular file is written over.
     if (fileKind(path) == FileKind::Other)
-        throw cannotWrite(path, bytesNeeded, QStringLiteral("it is not a regular file"));
+        throw cannotWrite(path, sizeHint, QStringLiteral("it is not a regular file"));
+    if (open_.count(appName))
+        return saveThroughQSettings(appName, section, key, joined(value, sizeHint));
+    writeOwnShape(appName, section, key, value, sizeHint);
+}
+
+void QtSettingsStore::writeOwnShape(const QString& appName, const QString& section,
+                                    const QString& key, const TextPieces& value,
+                                    qsizetype sizeHint) {
+    const QString path = fileName(appName);
+    // What QSettings asks before it writes: the file may be written, or its folder (made when
+    // missing) may take a new one.
+    const QFileInfo file(path);
+    const bool writable = file.exists() ? ::access(QFile::encodeName(path).constData(), W_OK) == 0
+                                        : QDir().mkpath(file.absolutePath()) &&
+                                              QFileInfo(file.absolutePath()).isWritable();
+    if (!writable) throw cannotWrite(path, sizeHint);
+    // QSettings' own lock, so that other instances writing through QSettings wait for us and we
+    // for them.
+    const QString lockPath = path + QStringLiteral(".lock");
+    for (const QString& p : {lockPath, lockPath + QStringLiteral(".rmlock")})
+        if (fileKind(p) == FileKind::Other)
+            throw cannotWrite(
+                path, sizeHint,
+                QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
+    QLockFile lock(lockPath);
+    lock.setStaleLockTime(kLockStaleMs);
+    if (!lock.tryLock(kLockWaitMs)) {
+        if (lock.error() == QLockFile::LockFailedError)
+            throw cannotWrite(
+                path, sizeHint,
+                QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
+        throw cannotWrite(path, sizeHint);
+    }
+    if (!stillOwnShape(appName, section, key)) {
+        // Another program put more in the file: QSettings keeps all of it.
+        lock.unlock();
+        return saveThroughQSettings(appName, section, key, joined(value, sizeHint));
+    }
+    StoreFileWriter writer(section, key, sizeHint);
+    value([&](QAnyStringView piece) { writer.append(piece); });
+    const QByteArray bytes = writer.finish();
+    const ReplaceResult replaced = replaceFileContent(path, bytes);
+    if (!replaced.ok()) throw cannotWrite(path, bytes.size(), replaced.reason);
+    seen_[appName] = seenNow(path, section, key);
+}
+
+void QtSettingsStore::saveThroughQSettings(const QString& appName, const QString& section,
+                                           const QString& key, const QString& value) {
+    const QString path = fileName(appName);
+    // The whole file is written again, and the value is most of it.
+    const qint64 bytesNeeded = value.size() + key.size() + section.size();
     QSettings* settings = &open(appName);
     if (settings->status() == QSettings::FormatError) throw damaged(path);
     if (!settings->isWritable()) throw cannotWrite(path, bytesNeeded);

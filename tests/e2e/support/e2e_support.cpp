@@ -65,7 +65,8 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     return pid;
 }
 
-bool waitPid(pid_t pid, int* status, std::chrono::milliseconds timeout, double* cpu = nullptr) {
+bool waitPid(pid_t pid, int* status, std::chrono::milliseconds timeout, double* cpu = nullptr,
+             long* peakKiB = nullptr) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
         rusage usage = {};
@@ -74,6 +75,7 @@ bool waitPid(pid_t pid, int* status, std::chrono::milliseconds timeout, double* 
             if (cpu)
                 *cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                        double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+            if (peakKiB) *peakKiB = usage.ru_maxrss;
             return true;
         }
         if (r < 0 && errno != EINTR) return false;
@@ -249,8 +251,8 @@ QString ProgramRun::standardError() {
 
 bool ProgramRun::running() {
     if (pid_ <= 0 || exited_) return false;
-    exited_ = waitPid(pid_, &status_, 0ms, &cpuAtExit_) ||
-              (::kill(pid_, 0) != 0 && waitPid(pid_, &status_, 1s, &cpuAtExit_));
+    exited_ = waitPid(pid_, &status_, 0ms, &cpuAtExit_, &peakKiBAtExit_) ||
+              (::kill(pid_, 0) != 0 && waitPid(pid_, &status_, 1s, &cpuAtExit_, &peakKiBAtExit_));
     return !exited_;
 }
 
@@ -268,7 +270,7 @@ double ProgramRun::cpuSeconds() {
 
 int ProgramRun::waitForExit(std::chrono::milliseconds timeout) {
     if (pid_ <= 0) return -1;
-    if (!exited_) exited_ = waitPid(pid_, &status_, timeout, &cpuAtExit_);
+    if (!exited_) exited_ = waitPid(pid_, &status_, timeout, &cpuAtExit_, &peakKiBAtExit_);
     if (!exited_) return -1;
     return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }

@@ -61,6 +61,8 @@ class ProgramRun {
     bool running();
     // CPU seconds (user + system) the program has used so far, or in all once it has ended.
     double cpuSeconds();
+    // The most memory the program held at once (resident, in KiB), known once it has ended.
+    long peakMemoryKiB() const { return peakKiBAtExit_; }
 
     // Clicks at a point given in pixels of a window's client area.
     void click(unsigned long window, int x, int y);
@@ -90,6 +92,7 @@ class ProgramRun {
     int status_ = 0;
     bool exited_ = false;
     double cpuAtExit_ = 0;
+    long peakKiBAtExit_ = 0;
 };
 
 QString programPath();
