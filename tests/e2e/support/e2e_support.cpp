@@ -186,9 +186,9 @@ void ProgramRun::start(const QString& executable, const QStringList& arguments) 
         {"QT_QPA_PLATFORM", "xcb"},
         {"LANG", "C.UTF-8"},
         {"LC_ALL", "C.UTF-8"}};
-    for (const auto& [name, value] : environment_) {
-        std::erase_if(set, [&](const auto& entry) { return entry.first == name; });
-        set.emplace_back(name, value);
+    for (const auto& variable : environment_) {
+        std::erase_if(set, [&](const auto& entry) { return entry.first == variable.first; });
+        set.push_back(variable);
     }
     const std::string errors = (home() + "/stderr").toStdString();
     const int stderrFd =
