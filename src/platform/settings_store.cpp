@@ -87,10 +87,21 @@ Failure damaged(const QString& path) {
 // Waits at most kLockWaitMs for the store's lock and lets it go again; false when it is held
 // all that time or cannot be cleared. Anything but a regular file in the lock's place (a pipe
 // would block the reading of its contents) cannot be cleared.
-bool lockCanBeTaken(const QString& path) {
-    const QString lockPath = path + QStringLiteral(".lock");
+bool lockFilesCanBeCleared(const QString& lockPath) {
     for (const QString& p : {lockPath, lockPath + QStringLiteral(".rmlock")})
         if (fileKind(p) == FileKind::Other) return false;
+    return true;
+}
+
+Failure lockHeld(const QString& path, qint64 bytesNeeded) {
+    return cannotWrite(
+        path, bytesNeeded,
+        QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
+}
+
+bool lockCanBeTaken(const QString& path) {
+    const QString lockPath = path + QStringLiteral(".lock");
+    if (!lockFilesCanBeCleared(lockPath)) return false;
     QLockFile lock(lockPath);
     lock.setStaleLockTime(kLockStaleMs);
     // Other errors (no room, no right to make the file) QSettings meets without waiting.
@@ -171,27 +182,14 @@ bool sameFile(const QtSettingsStore::Seen& a, const QtSettingsStore::Seen& b) {
 
 // The whole of a regular file, or nothing when it is not one or cannot be read.
 std::optional<QByteArray> readRegularFile(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    struct stat st = {};
-    std::optional<QByteArray> bytes;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
-        qsizetype got = 0;
-        for (;;) {
-            if (got == data.size()) data.resize(got + (1 << 16));  // it grew meanwhile
-            const ssize_t n = ::read(fd, data.data() + got, size_t(data.size() - got));
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) break;
-            got += n;
-            if (n == 0) {
-                data.truncate(got);
-                bytes = std::move(data);
-                break;
-            }
-        }
+    QFile file;
+    try {
+        openRegularFile(file, path);
+    } catch (const Failure&) {
+        return std::nullopt;
     }
-    ::close(fd);
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
     return bytes;
 }
 
@@ -259,7 +257,8 @@ std::unique_ptr<StoredText> QtSettingsStore::readOwnShape(const QString& appName
         return std::make_unique<OwnShapeText>();
     }
     if (kind != FileKind::Regular) return nullptr;
-    // No lock: every writer replaces the file by a rename, so a read sees the old or the new.
+    // No lock: a write replaces the file by a rename, so a read sees the old or the new; only a
+    // file that a rename would strip of its owner or links is written in place, all at once.
     const Seen before = seenNow(path, section, key);
     std::optional<QByteArray> file = readRegularFile(path);
     if (!file) return nullptr;
@@ -344,18 +343,11 @@ void QtSettingsStore::writeOwnShape(const QString& appName, const QString& secti
     // QSettings' own lock, so that other instances writing through QSettings wait for us and we
     // for them.
     const QString lockPath = path + QStringLiteral(".lock");
-    for (const QString& p : {lockPath, lockPath + QStringLiteral(".rmlock")})
-        if (fileKind(p) == FileKind::Other)
-            throw cannotWrite(
-                path, sizeHint,
-                QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
+    if (!lockFilesCanBeCleared(lockPath)) throw lockHeld(path, sizeHint);
     QLockFile lock(lockPath);
     lock.setStaleLockTime(kLockStaleMs);
     if (!lock.tryLock(kLockWaitMs)) {
-        if (lock.error() == QLockFile::LockFailedError)
-            throw cannotWrite(
-                path, sizeHint,
-                QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
+        if (lock.error() == QLockFile::LockFailedError) throw lockHeld(path, sizeHint);
         throw cannotWrite(path, sizeHint);
     }
     if (!stillOwnShape(appName, section, key)) {
@@ -379,10 +371,7 @@ void QtSettingsStore::saveThroughQSettings(const QString& appName, const QString
     QSettings* settings = &open(appName);
     if (settings->status() == QSettings::FormatError) throw damaged(path);
     if (!settings->isWritable()) throw cannotWrite(path, bytesNeeded);
-    if (!lockCanBeTaken(path))
-        throw cannotWrite(
-            path, bytesNeeded,
-            QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
+    if (!lockCanBeTaken(path)) throw lockHeld(path, bytesNeeded);
     // Through a link it is the file behind it that the write replaces, on its own disk.
     const QString written = fileBehind(path);
     SettingsWriteGuard guard(written);
