@@ -20,6 +20,9 @@ PACKAGES += libice-dev libsm-dev weston
 PACKAGES += appstream groff-base
 # The fault tests set ACL entries and extended attributes on the files a save replaces.
 PACKAGES += acl attr
+# Qt's own translations for its dialogs; a headless Wayland compositor with a virtual keyboard
+# and screenshots for the Wayland end-to-end test.
+PACKAGES += qt6-translations-l10n sway wtype grim
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

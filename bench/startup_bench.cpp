@@ -8,8 +8,13 @@
 
 #include <X11/Xlib.h>
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
+#include <QFile>
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <thread>
@@ -89,6 +94,129 @@ BENCHMARK(BM_CloseWithRows)
     ->Iterations(3);
 
 using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// The least a close that stores these bytes can take: write them to a new file in the store's
+// folder, fsync it, rename it over another and sync the folder.
+double writeFloorSeconds(const QString& folder, const QByteArray& bytes) {
+    const QByteArray part = QFile::encodeName(folder + QStringLiteral("/floor.part"));
+    const QByteArray target = QFile::encodeName(folder + QStringLiteral("/floor.conf"));
+    const Clock::time_point start = Clock::now();
+    const int fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    for (qsizetype at = 0; at < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + at, size_t(bytes.size() - at));
+        if (n <= 0) break;
+        at += n;
+    }
+    ::fsync(fd);
+    ::close(fd);
+    ::rename(part.constData(), target.constData());
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    ::fsync(dir);
+    ::close(dir);
+    return secondsSince(start);
+}
+
+// The least a start that reads the store can take: read the whole file.
+double readFloorSeconds(const QString& path) {
+    const Clock::time_point start = Clock::now();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    struct stat st = {};
+    ::fstat(fd, &st);
+    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
+    for (qsizetype at = 0; at < bytes.size();) {
+        const ssize_t n = ::read(fd, bytes.data() + at, size_t(bytes.size() - at));
+        if (n <= 0) break;
+        at += n;
+    }
+    ::close(fd);
+    return secondsSince(start);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The stored list beside its floors, all measured in one run, as ratios: the close against
+// writing, syncing and renaming the same bytes; the start against an empty start plus reading
+// the file; a start with 100,000 rows against an empty start; and the most memory a start and
+// close with the rows holds against the size of the store. Each figure is the median of a few.
+void BM_StoreAgainstItsFloors(benchmark::State& state) {
+    using namespace std::chrono_literals;
+    XvfbServer x;
+    if (x.display().isEmpty()) {
+        state.SkipWithError("Xvfb could not start");
+        return;
+    }
+    constexpr int kRounds = 3;
+    constexpr int kFewRows = 100000;
+    for (auto _ : state) {
+        ProgramRun empty(x);
+        ProgramRun many(x);
+        ProgramRun few(x);
+        many.writeStoredData(encodedRows(int(state.range(0))));
+        few.writeStoredData(encodedRows(kFewRows));
+        // One start and close first, so that the stores are in the program's own form.
+        for (ProgramRun* run : {&many, &few}) {
+            if (run->startAndTimeUntilMapped().count() < 0 || run->signalAndWait(SIGTERM, 120s)) {
+                state.SkipWithError("the program did not start and close");
+                return;
+            }
+        }
+        const QByteArray stored = fileBytes(many.storeFile());
+        std::vector<double> emptyStart, fewStart, start, close, writeFloor, readFloor, peak;
+        for (int round = 0; round < kRounds; ++round) {
+            emptyStart.push_back(double(empty.startAndTimeUntilMapped().count()) / 1e6);
+            empty.signalAndWait(SIGKILL);
+            fewStart.push_back(double(few.startAndTimeUntilMapped().count()) / 1e6);
+            few.signalAndWait(SIGKILL);
+            start.push_back(double(many.startAndTimeUntilMapped().count()) / 1e6);
+            const Clock::time_point closing = Clock::now();
+            if (many.signalAndWait(SIGTERM, 120s) != 0) {
+                state.SkipWithError("the close did not end with exit code 0");
+                return;
+            }
+            close.push_back(secondsSince(closing));
+            peak.push_back(double(many.peakMemoryKiB()) * 1024);
+            writeFloor.push_back(writeFloorSeconds(many.configFolder(), stored));
+            readFloor.push_back(readFloorSeconds(many.storeFile()));
+        }
+        if (fileBytes(many.storeFile()) != stored) {
+            state.SkipWithError("the close did not store the same bytes again");
+            return;
+        }
+        const double size = double(stored.size());
+        state.SetIterationTime(median(start) + median(close));
+        state.counters["store_MB"] = size / 1e6;
+        state.counters["close_ms"] = median(close) * 1000;
+        state.counters["write_floor_ms"] = median(writeFloor) * 1000;
+        state.counters["close_ratio"] = median(close) / median(writeFloor);
+        state.counters["start_ms"] = median(start) * 1000;
+        state.counters["empty_start_ms"] = median(emptyStart) * 1000;
+        state.counters["read_floor_ms"] = median(readFloor) * 1000;
+        // At most 3: the start costs no more than an empty one and three readings of the file.
+        state.counters["start_ratio"] = (median(start) - median(emptyStart)) / median(readFloor);
+        state.counters["start_100k_ms"] = median(fewStart) * 1000;
+        state.counters["start_100k_ratio"] = median(fewStart) / median(emptyStart);
+        state.counters["peak_MB"] = median(peak) / 1e6;
+        state.counters["memory_ratio"] = median(peak) / size;
+    }
+}
+BENCHMARK(BM_StoreAgainstItsFloors)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // Watches a window's event loop from outside: a _NET_WM_PING goes to the window every few
 // milliseconds and the toolkit answers each one from its event loop, so a reply that comes late

@@ -9,9 +9,12 @@
 #include "slices/manual_entry.h"
 #include "windows/form1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
 
 namespace {
 
@@ -47,7 +50,61 @@ void onMove(Form1& form, QWidget& control, const char* name, MouseMoveHandlerOf 
     });
 }
 
+// The local files a drag carries, in its order; none when it carries anything else.
+QStringList draggedFiles(const QDropEvent& drag) {
+    QStringList files;
+    const QMimeData* data = drag.mimeData();
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files.append(url.toLocalFile());
+    return files;
+}
+
+// Files dropped anywhere on the window load as the open dialog's choice would. A drop while
+// files load, or while a dialog or the chart window holds the window, is refused; anything but
+// files goes on to the control as before (text into a text box).
+void onFileDrop(Form1& form, QWidget& target) {
+    target.setAcceptDrops(true);
+    const auto refused = [&form] {
+        return loadingListFiles(form) || QApplication::activeModalWidget() != nullptr;
+    };
+    const auto offer = [refused](QEvent* event) {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (draggedFiles(*drag).isEmpty()) return false;
+        if (refused())
+            drag->ignore();
+        else
+            drag->acceptProposedAction();
+        return true;
+    };
+    EventHook::install(target, QEvent::DragEnter, offer);
+    EventHook::install(target, QEvent::DragMove, offer);
+    EventHook::install(target, QEvent::Drop, [&form, refused](QEvent* event) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList files = draggedFiles(*drop);
+        if (files.isEmpty()) return false;
+        if (refused()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        // After the drop is answered: a "File not found" box must not hold the drag's source.
+        loadListFilesSoon(form, files);
+        return true;
+    });
+}
+
 }  // namespace
+
+void loadListFilesSoon(Form1& form, const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    QMetaObject::invokeMethod(
+        &form,
+        [&form, paths] {
+            safely(form, "PushButton3_Click", [&] { loadListFiles(form, paths); })();
+        },
+        Qt::QueuedConnection);
+}
 
 void wireForm1(Form1& form) {
     onClick(form, form.PushButton1, "PushButton1_Click", PushButton1_Click);
@@ -85,6 +142,10 @@ void wireForm1(Form1& form) {
         safely(form, "ListView1_DblClick", [&] { ListView1_DblClick(form); })();
         return true;
     });
+
+    onFileDrop(form, form);
+    onFileDrop(form, *form.Text1);
+    onFileDrop(form, *form.Text2);
 
     EventHook::install(form, QEvent::Close, [&form](QEvent* event) {
         int cancel = 0;

@@ -8,7 +8,7 @@
 #include "shell/main_window.h"
 #include "windows/form1.h"
 
-void startMainWindow(Form1& form) {
+void startMainWindow(Form1& form, const QStringList& listFiles) {
     setChartWindowFactory(loadChartWindow);
     wireForm1(form);
     routeCloseRequestsTo(form);
@@ -17,4 +17,5 @@ void startMainWindow(Form1& form) {
     centreOnScreen(form);
     form.show();
     form.ListView1->setFocus(Qt::OtherFocusReason);
+    loadListFilesSoon(form, listFiles);
 }

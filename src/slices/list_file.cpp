@@ -10,6 +10,7 @@
 #include "windows/form1.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -43,17 +44,14 @@ void LoadListFile(Form1& form, const QString& path) {
     reader.readLines([&](QStringView line) { AddListLine(line, list, numbers); });
 }
 
-void PushButton3_Click(Form1& form) {
-    GuardedProcedure guard(*form.platform.messages, kForm, QStringLiteral("PushButton3_Click"));
-    CommonDialog& dialog = *form.CommonDialog1;
-    guard.step(100, [&] { dialog.FileName = QString(); });
-    guard.step(102, [&] { dialog.Flags = kLoadListDialogFlags; });
-    guard.step(104, [&] { dialog.DialogTitle = QString::fromUtf16(kLoadListDialogTitle); });
-    guard.step(106, [&] { dialog.Filter = QString::fromUtf16(kLoadListDialogFilter); });
-    guard.step(108, [&] { dialog.ShowOpen(); });
-    if (guard.exitTest(110, [&] { return dialog.FileName.isEmpty(); })) return;
+namespace {
+
+// What the button does with its dialog's result: one full path, or the folder then each name,
+// all NUL-separated; an empty result changes nothing.
+void loadChosenFiles(Form1& form, GuardedProcedure& guard, const QString& chosen) {
+    if (guard.exitTest(110, [&] { return chosen.isEmpty(); })) return;
     QStringList parts;
-    guard.step(112, [&] { parts = dialog.FileName.split(QChar(0)); });
+    guard.step(112, [&] { parts = chosen.split(QChar(0)); });
     guard.step(114, [&] { setMousePointer(form, form.pointer, pointer_code::kHourglass); });
     if (guard.blockTest(116, [&] { return parts.size() == 1; })) {
         QString path;
@@ -76,4 +74,33 @@ void PushButton3_Click(Form1& form) {
             });
     }
     guard.step(138, [&] { setMousePointer(form, form.pointer, pointer_code::kDefault); });
+}
+
+GuardedProcedure loadProcedure(Form1& form) {
+    return GuardedProcedure(*form.platform.messages, kForm, QStringLiteral("PushButton3_Click"));
+}
+
+}  // namespace
+
+void PushButton3_Click(Form1& form) {
+    GuardedProcedure guard = loadProcedure(form);
+    CommonDialog& dialog = *form.CommonDialog1;
+    guard.step(100, [&] { dialog.FileName = QString(); });
+    guard.step(102, [&] { dialog.Flags = kLoadListDialogFlags; });
+    guard.step(104, [&] { dialog.DialogTitle = QString::fromUtf16(kLoadListDialogTitle); });
+    guard.step(106, [&] { dialog.Filter = QString::fromUtf16(kLoadListDialogFilter); });
+    guard.step(108, [&] { dialog.ShowOpen(); });
+    loadChosenFiles(form, guard, dialog.FileName);
+}
+
+bool loadingListFiles(const Form1& form) {
+    return form.pointer.MousePointer == pointer_code::kHourglass;
+}
+
+void loadListFiles(Form1& form, const QStringList& paths) {
+    if (loadingListFiles(form)) return;
+    QStringList absolute;
+    for (const QString& path : paths) absolute.append(QFileInfo(path).absoluteFilePath());
+    GuardedProcedure guard = loadProcedure(form);
+    loadChosenFiles(form, guard, joinOpenResult(absolute));
 }

@@ -4,6 +4,7 @@
 // becomes one row appended at the end.
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class Form1;
@@ -11,6 +12,13 @@ class ListView;
 class LocaleNumbers;
 
 void PushButton3_Click(Form1& form);
+
+// Files named from outside the dialog (the command line, a drop) load as if they had been chosen
+// together in it: in the order given, with the same hourglass and the same reports. Nothing
+// happens while another load runs.
+void loadListFiles(Form1& form, const QStringList& paths);
+// True while list files load (the main window shows the hourglass).
+bool loadingListFiles(const Form1& form);
 
 // Reads one file into the main window's list: "File not found" when the path does not exist;
 // any other failure (not a regular file, a read error, a value too large) travels up with the

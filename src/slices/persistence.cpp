@@ -7,10 +7,10 @@
 #include "slices/store_notice.h"
 #include "windows/form1.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -73,40 +73,111 @@ qsizetype findSeparator(QStringView text, qsizetype from) {
     return -1;
 }
 
-// A piece of the stored text between two row terminators, and where its first name/value
-// separator stands (-1: it has none).
-struct Piece {
-    qsizetype start;
-    qsizetype end;
-    qsizetype separator;
-};
-
-// The pieces of the whole text in one pass. A plain loop: the separators come every few
+// Splits the stored text into pieces at the row terminators as it arrives in parts, noting the
+// first name/value separator of each piece. A plain loop: the separators come every few
 // characters, too often for a vectorised search to pay for its calls.
-std::vector<Piece> splitStored(QStringView text) {
-    std::vector<Piece> pieces;
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
-    const qsizetype size = text.size();
-    Piece piece{0, 0, -1};
-    qsizetype i = 0;
-    while (i + kMarkerLength <= size) {
-        if (p[i] != kRowTerminator[0]) {
-            ++i;
-        } else if (markerAt(p + i, kRowTerminator)) {
-            piece.end = i;
-            pieces.push_back(piece);
-            i += kMarkerLength;
-            piece = Piece{i, 0, -1};
-        } else if (markerAt(p + i, kNameValueSeparator)) {
-            if (piece.separator < 0) piece.separator = i;
-            i += kMarkerLength;
-        } else {
-            ++i;
+class PieceSplitter {
+  public:
+    // onPiece(piece, separator): separator is the position of the first name/value separator
+    // in the piece, or -1.
+    template <class OnPiece>
+    void feed(QStringView part, OnPiece&& onPiece) {
+        held_.append(part);
+        split(onPiece, false);
+        // Only the unfinished piece is kept.
+        if (start_ > 0) {
+            held_.remove(0, start_);
+            at_ -= start_;
+            if (separator_ >= 0) separator_ -= start_;
+            start_ = 0;
         }
     }
-    piece.end = size;
-    pieces.push_back(piece);
-    return pieces;
+    template <class OnPiece>
+    void finish(OnPiece&& onPiece) {
+        split(onPiece, true);
+    }
+
+  private:
+    template <class OnPiece>
+    void split(OnPiece& onPiece, bool last) {
+        const char16_t* p = reinterpret_cast<const char16_t*>(held_.utf16());
+        const qsizetype size = held_.size();
+        // A marker that has not fully arrived is looked at once it has.
+        while (at_ + kMarkerLength <= size) {
+            if (p[at_] != kRowTerminator[0]) {
+                ++at_;
+            } else if (markerAt(p + at_, kRowTerminator)) {
+                onPiece(QStringView(p + start_, at_ - start_),
+                        separator_ < 0 ? -1 : separator_ - start_);
+                at_ += kMarkerLength;
+                start_ = at_;
+                separator_ = -1;
+            } else if (markerAt(p + at_, kNameValueSeparator)) {
+                if (separator_ < 0) separator_ = at_;
+                at_ += kMarkerLength;
+            } else {
+                ++at_;
+            }
+        }
+        if (last)
+            onPiece(QStringView(p + start_, size - start_),
+                    separator_ < 0 ? -1 : separator_ - start_);
+    }
+
+    QString held_;
+    qsizetype start_ = 0;
+    qsizetype at_ = 0;
+    qsizetype separator_ = -1;
+};
+
+// Lines 144 to 150 for one piece of the stored text.
+void restorePiece(ListView& list, GuardedProcedure& guard, QStringView piece,
+                  qsizetype separatorAt) {
+    if (guard.exitTest(144, [&] { return piece.isEmpty(); })) return;
+    QStringView name;
+    QStringView value;
+    const bool hasValue = separatorAt >= 0;
+    guard.step(146, [&] {
+        name = hasValue ? piece.first(separatorAt) : piece;
+        if (hasValue) {
+            // Fields after the value are ignored.
+            const QStringView rest = piece.sliced(name.size() + kMarkerLength);
+            const qsizetype next = findSeparator(rest, 0);
+            value = next < 0 ? rest : rest.first(next);
+        }
+    });
+    qsizetype row = 0;
+    guard.step(148, [&] { row = list.add(name); });
+    guard.step(150, [&] {
+        if (!hasValue)
+            throw Failure(QStringLiteral("The stored row \"%1\" has no value part.")
+                              .arg(name.left(80).toString()));
+        list.setSubItem(row, value);
+    });
+}
+
+// Rows first to last, in runs; each run is encoded straight into the store's file.
+using RowRuns = std::vector<std::pair<qsizetype, qsizetype>>;
+
+void storeRows(Form1& form, const RowRuns& runs, qsizetype length) {
+    const SliceTableModel& items = form.ListView1->items();
+    form.platform.settings->saveSetting(
+        QString::fromUtf16(kSettingsAppName), productTitle(), QString::fromUtf16(kDataKey),
+        [&](const std::function<void(QAnyStringView)>& put) {
+            // The markers are ASCII, and one byte a character is the quicker form to encode.
+            const QByteArray separatorBytes = separator().toLatin1();
+            const QByteArray terminatorBytes = terminator().toLatin1();
+            const QLatin1StringView separatorText(separatorBytes);
+            const QLatin1StringView terminatorText(terminatorBytes);
+            for (const auto& [first, last] : runs)
+                for (qsizetype row = first; row <= last; ++row) {
+                    put(items.textView(row));
+                    put(separatorText);
+                    put(items.subItemTextView(row));
+                    put(terminatorText);
+                }
+        },
+        length);
 }
 
 }  // namespace
@@ -121,9 +192,9 @@ QString encodeList(const ListView& list) {
 
 bool storeListWithoutWindows(Form1& form) {
     try {
-        form.platform.settings->SaveSetting(QString::fromUtf16(kSettingsAppName), productTitle(),
-                                            QString::fromUtf16(kDataKey),
-                                            encodeList(*form.ListView1));
+        const SliceTableModel& items = form.ListView1->items();
+        const RowRuns all = items.count() > 0 ? RowRuns{{1, items.count()}} : RowRuns{};
+        storeRows(form, all, encodedSize(items));
         return true;
     } catch (const std::exception& failure) {
         // A list too large to encode is not stored in part: the whole earlier one stays.
@@ -134,79 +205,58 @@ bool storeListWithoutWindows(Form1& form) {
 
 bool saveList(Form1& form, GuardedProcedure& guard) {
     const SliceTableModel& items = form.ListView1->items();
-    QString text;
-    qsizetype written = 0;
+    // The text is the rows that line 104 took, in runs of consecutive rows; it is encoded
+    // straight into the store's file at line 108 rather than held whole here.
+    RowRuns runs;
+    qsizetype length = 0;
     bool whole = true;
-    guard.step(100, [&] { text = QString(encodedSize(items), Qt::Uninitialized); });
+    guard.step(100, [&] { runs.clear(); });
     // Counters are as wide as the list: every row is stored, however many there are.
     guard.forLoop(
         102, 106, [&] { return std::pair<qsizetype, qsizetype>(1, items.count()); },
         [&](qsizetype row) {
             whole = guard.step(104, [&] {
-                const qsizetype length = encodedLength(items, row);
-                if (text.size() - written < length)  // the sizing above failed
-                    text.resize(std::max(written + length, text.size() * 2));
-                char16_t* begin = reinterpret_cast<char16_t*>(text.data());
-                written = encodeRow(items, row, begin + written) - begin;
+                length += encodedLength(items, row);
+                if (!runs.empty() && runs.back().second == row - 1)
+                    runs.back().second = row;
+                else
+                    runs.emplace_back(row, row);
             }) && whole;
         });
-    // Only what was written is stored (all of it unless a step above failed).
-    text.truncate(written);
-    return guard.step(108, [&] {
-        form.platform.settings->SaveSetting(QString::fromUtf16(kSettingsAppName), productTitle(),
-                                            QString::fromUtf16(kDataKey), text);
-    }) && whole;
+    return guard.step(108, [&] { storeRows(form, runs, length); }) && whole;
 }
 
 void restoreList(Form1& form, GuardedProcedure& guard) {
     ListView& list = *form.ListView1;
-    QString text;
+    std::unique_ptr<StoredText> text;
     guard.step(136, [&] {
-        text = form.platform.settings->GetSetting(QString::fromUtf16(kSettingsAppName),
-                                                  productTitle(), QString::fromUtf16(kDataKey));
+        text = form.platform.settings->readSetting(QString::fromUtf16(kSettingsAppName),
+                                                   productTitle(), QString::fromUtf16(kDataKey));
     });
     tellOfUnreadableStore(form);
-    if (guard.exitTest(138, [&] { return text.isEmpty(); })) return;
-    std::vector<Piece> pieces;
+    if (guard.exitTest(138, [&] { return !text || text->isEmpty(); })) return;
+    // The text is split and its pieces restored as it is read, so it is never held whole; the
+    // numbered statements keep their order for each piece.
     guard.step(140, [&] {
-        pieces = splitStored(text);
         try {
-            list.items().reserveAppends(qsizetype(pieces.size()), text.size());
+            // Every row takes two markers, so this is more rows than can come; room that is
+            // never used costs no memory.
+            const qsizetype size = text->sizeHint();
+            list.items().reserveAppends(size / (2 * kMarkerLength) + 1, size);
         } catch (const std::bad_alloc&) {
             // Only a hint: the rows still go in, one growth at a time.
         }
+        // A failed loop header runs the body once, with the first piece, and ends the loop;
+        // so does a failed Next.
+        const bool header = guard.step(142, [] {});
+        bool ended = false;
+        auto body = [&](QStringView piece, qsizetype separatorAt) {
+            if (ended) return;
+            restorePiece(list, guard, piece, separatorAt);
+            ended = !header || !guard.step(152, [] {});
+        };
+        PieceSplitter splitter;
+        text->read([&](QStringView part) { splitter.feed(part, body); });
+        splitter.finish(body);
     });
-    guard.forLoop(
-        142, 152, [&] { return std::pair<qsizetype, qsizetype>(0, qsizetype(pieces.size()) - 1); },
-        [&](qsizetype i) {
-            if (guard.exitTest(144, [&] {
-                    const Piece& piece = pieces.at(size_t(i));
-                    return piece.start == piece.end;
-                }))
-                return;
-            QStringView name;
-            QStringView value;
-            bool hasValue = false;
-            guard.step(146, [&] {
-                const Piece& piece = pieces.at(size_t(i));
-                const QStringView whole =
-                    QStringView(text).sliced(piece.start, piece.end - piece.start);
-                hasValue = piece.separator >= 0;
-                name = hasValue ? whole.first(piece.separator - piece.start) : whole;
-                if (hasValue) {
-                    // Fields after the value are ignored.
-                    const QStringView rest = whole.sliced(name.size() + kMarkerLength);
-                    const qsizetype next = findSeparator(rest, 0);
-                    value = next < 0 ? rest : rest.first(next);
-                }
-            });
-            qsizetype row = 0;
-            guard.step(148, [&] { row = list.add(name); });
-            guard.step(150, [&] {
-                if (!hasValue)
-                    throw Failure(QStringLiteral("The stored row \"%1\" has no value part.")
-                                      .arg(name.left(80).toString()));
-                list.setSubItem(row, value);
-            });
-        });
 }

@@ -98,7 +98,8 @@ TEST_F(InstallTest, PutsTheProgramFolderItsLinkTheDesktopEntryAndTheIconsInPlace
     const QString desktop =
         installed(QStringLiteral("/share/applications/") + kName + QStringLiteral(".desktop"));
     const QByteArray entry = bytesOf(desktop);
-    EXPECT_TRUE(entry.contains("\nExec=" + kName.toUtf8() + '\n'));
+    EXPECT_TRUE(entry.contains("\nExec=" + kName.toUtf8() + " %F\n"));
+    EXPECT_TRUE(entry.contains("\nMimeType=text/plain;text/csv;\n"));
     EXPECT_TRUE(entry.contains("\nIcon=" + kName.toUtf8() + '\n'));
     EXPECT_TRUE(entry.contains("\nName=Quorvel Wedge Studio Deluxe\n"));
     const QString validator =

@@ -166,3 +166,66 @@ TEST_F(ListFileEndToEnd, NoNameTypedIntoTheDialogFreezesTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+// Files named on the command line or dropped onto the window load as the open dialog's choice
+// does: in the order given, across folders, "File not found" for a missing one and the rest
+// loaded; a drop while files load (the box is up) is refused.
+TEST_F(ListFileEndToEnd, FilesFromTheCommandLineAndDropsLoadLikeTheDialogsChoice) {
+    const QString a = write(QStringLiteral("a.txt"), "A,1\n");
+    ASSERT_TRUE(QDir(files.path()).mkdir(QStringLiteral("sub")));
+    const QString b = write(QStringLiteral("sub/b.txt"), "B,2\r\nB2,3.50\r\n");
+    const QString missing = files.filePath(QStringLiteral("missing.txt"));
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        QStringList dropped;
+        bool dropTaken;
+        int notFound;
+        QStringList rows;
+    };
+    const Case cases[] = {
+        {"one argument", {a}, {}, false, 0, {"A=1"}},
+        {"several arguments in their order",
+         {b, a, b},
+         {},
+         false,
+         0,
+         {"B=2", "B2=3.5", "A=1", "B=2", "B2=3.5"}},
+        {"a missing file among them", {a, missing, b}, {}, false, 1, {"A=1", "B=2", "B2=3.5"}},
+        {"a drop", {}, {b, a}, true, 0, {"B=2", "B2=3.5", "A=1"}},
+        {"a drop while files load", {missing, a}, {b}, false, 1, {"A=1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramRun run(x);
+        run.start(QString(), c.arguments);
+        const unsigned long window = run.waitForWindow(kTitle);
+        ASSERT_NE(window, 0u);
+        int notFound = 0;
+        if (!c.dropped.isEmpty()) {
+            if (c.notFound > 0) {
+                ASSERT_NE(run.waitForWindow(QStringLiteral("Quorvel Wedge Studio")), 0u);
+                ++notFound;
+            }
+            std::this_thread::sleep_for(300ms);
+            // Onto the list: left 120, top 3120 twips.
+            EXPECT_EQ(run.dropFiles(window, 200, 260, c.dropped), c.dropTaken);
+            if (notFound > 0) {
+                press(QStringLiteral("Return"));
+                ASSERT_TRUE(waitUntilGone(QStringLiteral("Quorvel Wedge Studio")));
+            }
+        }
+        for (; notFound < c.notFound; ++notFound) {
+            ASSERT_NE(run.waitForWindow(QStringLiteral("Quorvel Wedge Studio")), 0u);
+            press(QStringLiteral("Return"));
+            ASSERT_TRUE(waitUntilGone(QStringLiteral("Quorvel Wedge Studio")));
+        }
+        std::this_thread::sleep_for(300ms);
+        ASSERT_EQ(run.signalAndWait(SIGTERM), 0);
+        EXPECT_EQ(run.storedData(), stored(c.rows));
+    }
+}
+
+}  // namespace

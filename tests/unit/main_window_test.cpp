@@ -1,6 +1,8 @@
-#include "shell/main_window.h"
 #include "fakes/form_fixture.h"
+#include "fakes/locale_scope.h"
 #include "runtime/titles.h"
+#include "shell/main_window.h"
+#include "shell/qt_translations.h"
 #include "slices/persistence.h"
 #include "windows/window_look.h"
 
@@ -8,7 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLibraryInfo>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 namespace {
 
@@ -256,4 +260,33 @@ TEST_F(MainWindowTest, WithTheDisplayGoneTheListIsStoredOrTheOldOneKeptWithAWord
     EXPECT_TRUE(storeListWithoutWindows(*form));
     EXPECT_EQ(stored(), row("old", "1") + row("new", "2"));
     EXPECT_TRUE(fake.messages.shown.empty());
+}
+
+// Qt's own texts speak the locale's language when its translations are installed, while the
+// windows keep their left-to-right layout even for a right-to-left language.
+TEST_F(MainWindowTest, QtsOwnTextsFollowTheLocaleAndTheWindowsStayLeftToRight) {
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
+        GTEST_SKIP() << "Qt's translations are not installed";
+    const struct {
+        QLocale locale;
+        bool found;
+        QString cancel;
+    } cases[] = {
+        {kGerman, true, QStringLiteral("Abbrechen")},
+        {QLocale(QLocale::Arabic, QLocale::Egypt), true, QString()},
+        {QLocale(QLocale::Icelandic, QLocale::Iceland), false, QStringLiteral("Cancel")},
+    };
+    load();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString());
+        const std::unique_ptr<QTranslator> translator(installQtTranslations(c.locale));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(translator != nullptr, c.found);
+        const QString cancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
+        if (c.cancel.isEmpty())
+            EXPECT_NE(cancel, QStringLiteral("Cancel"));
+        else
+            EXPECT_EQ(cancel, c.cancel);
+        EXPECT_EQ(form->layoutDirection(), Qt::LeftToRight);
+    }
 }

@@ -8,6 +8,7 @@
 // of their text (display_text.h).
 
 #include <QAbstractTableModel>
+#include <QAnyStringView>
 #include <QTreeView>
 #include <QVector>
 #include <string>
@@ -47,6 +48,9 @@ class SliceTableModel : public QAbstractTableModel {
     // Write the row's text or value at out, which has room for it; the end.
     char16_t* copyText(qsizetype row, char16_t* out) const;
     char16_t* copySubItem(qsizetype row, char16_t* out) const;
+    // The row's text or value as the list holds it, until the list next changes.
+    QAnyStringView textView(qsizetype row) const { return view(cell(row, 0)); }
+    QAnyStringView subItemTextView(qsizetype row) const { return view(cell(row, 1)); }
     // The value for a moment, without allocating for a short one.
     CellText subItemView(qsizetype row) const;
     void remove(qsizetype row);
@@ -86,6 +90,11 @@ class SliceTableModel : public QAbstractTableModel {
     qsizetype endOf(const Row& r) const;
     Cell cell(qsizetype row, int column) const;
     static char16_t* copy(const Cell& cell, char16_t* out);
+    static QAnyStringView view(const Cell& cell) {
+        if (cell.wide)
+            return QStringView(reinterpret_cast<const char16_t*>(cell.data), cell.length);
+        return QLatin1StringView(cell.data, cell.length);
+    }
     // Append a text at the end of bytes_, in the narrowest form that holds it.
     void appendName(Row& r, QStringView name);
     void appendValue(Row& r, QStringView value);

@@ -2,10 +2,15 @@
 
 #include "platform/failure.h"
 #include "platform/files/file_kind.h"
+#include "platform/files/file_replace.h"
 #include "platform/store/settings_write_guard.h"
+#include "platform/store/store_file_format.h"
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -14,6 +19,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -81,10 +87,21 @@ Failure damaged(const QString& path) {
 // Waits at most kLockWaitMs for the store's lock and lets it go again; false when it is held
 // all that time or cannot be cleared. Anything but a regular file in the lock's place (a pipe
 // would block the reading of its contents) cannot be cleared.
-bool lockCanBeTaken(const QString& path) {
-    const QString lockPath = path + QStringLiteral(".lock");
+bool lockFilesCanBeCleared(const QString& lockPath) {
     for (const QString& p : {lockPath, lockPath + QStringLiteral(".rmlock")})
         if (fileKind(p) == FileKind::Other) return false;
+    return true;
+}
+
+Failure lockHeld(const QString& path, qint64 bytesNeeded) {
+    return cannotWrite(
+        path, bytesNeeded,
+        QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
+}
+
+bool lockCanBeTaken(const QString& path) {
+    const QString lockPath = path + QStringLiteral(".lock");
+    if (!lockFilesCanBeCleared(lockPath)) return false;
     QLockFile lock(lockPath);
     lock.setStaleLockTime(kLockStaleMs);
     // Other errors (no room, no right to make the file) QSettings meets without waiting.
@@ -99,6 +116,81 @@ QString unreadableName(const QString& path) {
     for (int n = 2; QFileInfo(name).exists() || QFileInfo(name).isSymLink(); ++n)
         name = stem + u'-' + QString::number(n);
     return name;
+}
+
+// A text held whole, for stores that hand out nothing else.
+class WholeText : public StoredText {
+  public:
+    explicit WholeText(QString text) : text_(std::move(text)) {}
+    bool isEmpty() const override { return text_.isEmpty(); }
+    qsizetype sizeHint() const override { return text_.size(); }
+    void read(const std::function<void(QStringView)>& piece) const override {
+        if (!text_.isEmpty()) piece(text_);
+    }
+
+  private:
+    QString text_;
+};
+
+// The file's bytes and where its value stands in them; absent when there is no file.
+class OwnShapeText : public StoredText {
+  public:
+    OwnShapeText() = default;
+    OwnShapeText(QByteArray file, const StoredValue& value)
+        : file_(std::move(file)), value_(value) {}
+    bool present() const { return value_.has_value(); }
+    bool isEmpty() const override { return !value_ || value_->isEmpty(); }
+    qsizetype sizeHint() const override { return file_.size(); }
+    void read(const std::function<void(QStringView)>& piece) const override {
+        if (value_) value_->decode(piece);
+    }
+
+  private:
+    QByteArray file_;  // the value's bytes point into it; moving it keeps them in place
+    std::optional<StoredValue> value_;
+};
+
+QString joined(const TextPieces& value, qsizetype sizeHint) {
+    QString text;
+    text.reserve(sizeHint);
+    value([&](QAnyStringView piece) {
+        piece.visit([&](auto v) {
+            if constexpr (std::is_same_v<decltype(v), QUtf8StringView>)
+                text += QString::fromUtf8(v);
+            else
+                text.append(v);
+        });
+    });
+    return text;
+}
+
+QtSettingsStore::Seen seenNow(const QString& path, const QString& section, const QString& key) {
+    QtSettingsStore::Seen seen{section, key};
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        seen.size = st.st_size;
+        seen.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        seen.inode = st.st_ino;
+    }
+    return seen;
+}
+
+bool sameFile(const QtSettingsStore::Seen& a, const QtSettingsStore::Seen& b) {
+    return a.section == b.section && a.key == b.key && a.size == b.size &&
+           a.modified == b.modified && a.inode == b.inode;
+}
+
+// The whole of a regular file, or nothing when it is not one or cannot be read.
+std::optional<QByteArray> readRegularFile(const QString& path) {
+    QFile file;
+    try {
+        openRegularFile(file, path);
+    } catch (const Failure&) {
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes;
 }
 
 }  // namespace
@@ -144,8 +236,59 @@ void QtSettingsStore::setAsideIfUnreadable(const QString& appName) {
         notReplaceable_.insert(path);
 }
 
+std::unique_ptr<StoredText> SettingsStore::readSetting(const QString& appName,
+                                                       const QString& section, const QString& key) {
+    return std::make_unique<WholeText>(GetSetting(appName, section, key));
+}
+
+void SettingsStore::saveSetting(const QString& appName, const QString& section, const QString& key,
+                                const TextPieces& value, qsizetype sizeHint) {
+    SaveSetting(appName, section, key, joined(value, sizeHint));
+}
+
+std::unique_ptr<StoredText> QtSettingsStore::readOwnShape(const QString& appName,
+                                                          const QString& section,
+                                                          const QString& key) {
+    if (open_.count(appName) || notReplaceable_.count(fileName(appName))) return nullptr;
+    const QString path = fileName(appName);
+    const FileKind kind = fileKind(path);
+    if (kind == FileKind::Missing) {
+        seen_[appName] = Seen{section, key};
+        return std::make_unique<OwnShapeText>();
+    }
+    if (kind != FileKind::Regular) return nullptr;
+    // No lock: a write replaces the file by a rename, so a read sees the old or the new; only a
+    // file that a rename would strip of its owner or links is written in place, all at once.
+    const Seen before = seenNow(path, section, key);
+    std::optional<QByteArray> file = readRegularFile(path);
+    if (!file) return nullptr;
+    const std::optional<StoredValue> value = StoredValue::find(*file, section, key);
+    if (!value) return nullptr;
+    const Seen after = seenNow(path, section, key);
+    if (sameFile(before, after)) seen_[appName] = after;
+    return std::make_unique<OwnShapeText>(std::move(*file), *value);
+}
+
+bool QtSettingsStore::stillOwnShape(const QString& appName, const QString& section,
+                                    const QString& key) const {
+    const QString path = fileName(appName);
+    const Seen now = seenNow(path, section, key);
+    if (now.size <= 0) return true;  // nothing to keep
+    const auto seen = seen_.find(appName);
+    if (seen != seen_.end() && sameFile(seen->second, now)) return true;
+    // Another program wrote it since: what it holds now decides.
+    const std::optional<QByteArray> file = readRegularFile(path);
+    return file && StoredValue::find(*file, section, key).has_value();
+}
+
 QString QtSettingsStore::GetSetting(const QString& appName, const QString& section,
                                     const QString& key, const QString& defaultValue) {
+    if (const std::unique_ptr<StoredText> own = readOwnShape(appName, section, key)) {
+        if (!static_cast<const OwnShapeText&>(*own).present()) return defaultValue;
+        QString text;
+        own->read([&](QStringView piece) { text += piece; });
+        return text;
+    }
     if (!open_.count(appName)) setAsideIfUnreadable(appName);
     // What could not be set aside reads as empty, without being opened.
     if (notReplaceable_.count(fileName(appName))) return defaultValue;
@@ -157,11 +300,22 @@ QString QtSettingsStore::GetSetting(const QString& appName, const QString& secti
     return storedText(value);
 }
 
+std::unique_ptr<StoredText> QtSettingsStore::readSetting(const QString& appName,
+                                                         const QString& section,
+                                                         const QString& key) {
+    if (std::unique_ptr<StoredText> own = readOwnShape(appName, section, key)) return own;
+    return SettingsStore::readSetting(appName, section, key);
+}
+
 void QtSettingsStore::SaveSetting(const QString& appName, const QString& section,
                                   const QString& key, const QString& value) {
+    saveSetting(
+        appName, section, key, [&](const auto& put) { put(value); }, value.size());
+}
+
+void QtSettingsStore::saveSetting(const QString& appName, const QString& section,
+                                  const QString& key, const TextPieces& value, qsizetype sizeHint) {
     const QString path = fileName(appName);
-    // The whole file is written again, and the value is most of it.
-    const qint64 bytesNeeded = value.size() + key.size() + section.size();
     if (notReplaceable_.count(path))
         throw Failure(
             QStringLiteral("The settings file %1 could not be read, so it was kept as it is.")
@@ -169,14 +323,55 @@ void QtSettingsStore::SaveSetting(const QString& appName, const QString& section
     // Qt's save file would replace a device node that the name links to, and reading a pipe
     // blocks; only a regular file is written over.
     if (fileKind(path) == FileKind::Other)
-        throw cannotWrite(path, bytesNeeded, QStringLiteral("it is not a regular file"));
+        throw cannotWrite(path, sizeHint, QStringLiteral("it is not a regular file"));
+    if (open_.count(appName))
+        return saveThroughQSettings(appName, section, key, joined(value, sizeHint));
+    writeOwnShape(appName, section, key, value, sizeHint);
+}
+
+void QtSettingsStore::writeOwnShape(const QString& appName, const QString& section,
+                                    const QString& key, const TextPieces& value,
+                                    qsizetype sizeHint) {
+    const QString path = fileName(appName);
+    // What QSettings asks before it writes: the file may be written, or its folder (made when
+    // missing) may take a new one.
+    const QFileInfo file(path);
+    const bool writable = file.exists() ? ::access(QFile::encodeName(path).constData(), W_OK) == 0
+                                        : QDir().mkpath(file.absolutePath()) &&
+                                              QFileInfo(file.absolutePath()).isWritable();
+    if (!writable) throw cannotWrite(path, sizeHint);
+    // QSettings' own lock, so that other instances writing through QSettings wait for us and we
+    // for them.
+    const QString lockPath = path + QStringLiteral(".lock");
+    if (!lockFilesCanBeCleared(lockPath)) throw lockHeld(path, sizeHint);
+    QLockFile lock(lockPath);
+    lock.setStaleLockTime(kLockStaleMs);
+    if (!lock.tryLock(kLockWaitMs)) {
+        if (lock.error() == QLockFile::LockFailedError) throw lockHeld(path, sizeHint);
+        throw cannotWrite(path, sizeHint);
+    }
+    if (!stillOwnShape(appName, section, key)) {
+        // Another program put more in the file: QSettings keeps all of it.
+        lock.unlock();
+        return saveThroughQSettings(appName, section, key, joined(value, sizeHint));
+    }
+    StoreFileWriter writer(section, key, sizeHint);
+    value([&](QAnyStringView piece) { writer.append(piece); });
+    const QByteArray bytes = writer.finish();
+    const ReplaceResult replaced = replaceFileContent(path, bytes);
+    if (!replaced.ok()) throw cannotWrite(path, bytes.size(), replaced.reason);
+    seen_[appName] = seenNow(path, section, key);
+}
+
+void QtSettingsStore::saveThroughQSettings(const QString& appName, const QString& section,
+                                           const QString& key, const QString& value) {
+    const QString path = fileName(appName);
+    // The whole file is written again, and the value is most of it.
+    const qint64 bytesNeeded = value.size() + key.size() + section.size();
     QSettings* settings = &open(appName);
     if (settings->status() == QSettings::FormatError) throw damaged(path);
     if (!settings->isWritable()) throw cannotWrite(path, bytesNeeded);
-    if (!lockCanBeTaken(path))
-        throw cannotWrite(
-            path, bytesNeeded,
-            QStringLiteral("its lock file %1.lock is held or cannot be cleared").arg(path));
+    if (!lockCanBeTaken(path)) throw lockHeld(path, bytesNeeded);
     // Through a link it is the file behind it that the write replaces, on its own disk.
     const QString written = fileBehind(path);
     SettingsWriteGuard guard(written);

@@ -1,5 +1,8 @@
 #include "e2e_support.h"
 
+// Before Xlib, whose None macro breaks it.
+#include <QUrl>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -12,6 +15,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QSize>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -61,7 +65,8 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     return pid;
 }
 
-bool waitPid(pid_t pid, int* status, std::chrono::milliseconds timeout, double* cpu = nullptr) {
+bool waitPid(pid_t pid, int* status, std::chrono::milliseconds timeout, double* cpu = nullptr,
+             long* peakKiB = nullptr) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
         rusage usage = {};
@@ -70,6 +75,7 @@ bool waitPid(pid_t pid, int* status, std::chrono::milliseconds timeout, double* 
             if (cpu)
                 *cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                        double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+            if (peakKiB) *peakKiB = usage.ru_maxrss;
             return true;
         }
         if (r < 0 && errno != EINTR) return false;
@@ -169,7 +175,7 @@ ProgramRun::~ProgramRun() {
     }
 }
 
-void ProgramRun::start(const QString& executable) {
+void ProgramRun::start(const QString& executable, const QStringList& arguments) {
     const QString program = executable.isEmpty() ? programPath() : executable;
     const std::string folder = QFileInfo(program).absolutePath().toStdString();
     std::vector<std::pair<std::string, std::string>> set = {
@@ -180,14 +186,16 @@ void ProgramRun::start(const QString& executable) {
         {"QT_QPA_PLATFORM", "xcb"},
         {"LANG", "C.UTF-8"},
         {"LC_ALL", "C.UTF-8"}};
-    for (const auto& [name, value] : environment_) {
-        std::erase_if(set, [&](const auto& entry) { return entry.first == name; });
-        set.emplace_back(name, value);
+    for (const auto& variable : environment_) {
+        std::erase_if(set, [&](const auto& entry) { return entry.first == variable.first; });
+        set.push_back(variable);
     }
     const std::string errors = (home() + "/stderr").toStdString();
     const int stderrFd =
         captureStderr_ ? ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600) : -1;
-    pid_ = spawn({program.toStdString()}, environmentWith(set), -1, folder.c_str(), stderrFd);
+    std::vector<std::string> argv = {program.toStdString()};
+    for (const QString& argument : arguments) argv.push_back(argument.toStdString());
+    pid_ = spawn(argv, environmentWith(set), -1, folder.c_str(), stderrFd);
     if (stderrFd >= 0) ::close(stderrFd);
     exited_ = false;
 }
@@ -243,8 +251,8 @@ QString ProgramRun::standardError() {
 
 bool ProgramRun::running() {
     if (pid_ <= 0 || exited_) return false;
-    exited_ = waitPid(pid_, &status_, 0ms, &cpuAtExit_) ||
-              (::kill(pid_, 0) != 0 && waitPid(pid_, &status_, 1s, &cpuAtExit_));
+    exited_ = waitPid(pid_, &status_, 0ms, &cpuAtExit_, &peakKiBAtExit_) ||
+              (::kill(pid_, 0) != 0 && waitPid(pid_, &status_, 1s, &cpuAtExit_, &peakKiBAtExit_));
     return !exited_;
 }
 
@@ -262,7 +270,7 @@ double ProgramRun::cpuSeconds() {
 
 int ProgramRun::waitForExit(std::chrono::milliseconds timeout) {
     if (pid_ <= 0) return -1;
-    if (!exited_) exited_ = waitPid(pid_, &status_, timeout, &cpuAtExit_);
+    if (!exited_) exited_ = waitPid(pid_, &status_, timeout, &cpuAtExit_, &peakKiBAtExit_);
     if (!exited_) return -1;
     return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }
@@ -302,6 +310,95 @@ void ProgramRun::closeBox(unsigned long window) {
     XSendEvent(display, window, False, NoEventMask, &event);
     XFlush(display);
     XCloseDisplay(display);
+}
+
+namespace {
+
+// Waits for the next client message of a type sent to our window, answering the target's
+// requests for the dragged data meanwhile; false after the timeout.
+bool awaitDndMessage(Display* display, Window source, Atom type, const QByteArray& uris,
+                     XEvent* reply, std::chrono::milliseconds timeout) {
+    const Atom uriList = XInternAtom(display, "text/uri-list", False);
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == SelectionRequest) {
+                const XSelectionRequestEvent& request = event.xselectionrequest;
+                XEvent notify = {};
+                notify.xselection.type = SelectionNotify;
+                notify.xselection.requestor = request.requestor;
+                notify.xselection.selection = request.selection;
+                notify.xselection.target = request.target;
+                notify.xselection.time = request.time;
+                notify.xselection.property = None;
+                if (request.target == uriList) {
+                    XChangeProperty(
+                        display, request.requestor, request.property, uriList, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(uris.constData()), int(uris.size()));
+                    notify.xselection.property = request.property;
+                }
+                XSendEvent(display, request.requestor, False, NoEventMask, &notify);
+                XFlush(display);
+            } else if (event.type == ClientMessage && event.xclient.window == source &&
+                       event.xclient.message_type == type) {
+                *reply = event;
+                return true;
+            }
+        }
+        pollfd pfd{ConnectionNumber(display), POLLIN, 0};
+        ::poll(&pfd, 1, 20);
+    }
+    return false;
+}
+
+void sendDndMessage(Display* display, Window target, Atom type, const std::array<long, 5>& data) {
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = target;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    for (size_t i = 0; i < data.size(); ++i) event.xclient.data.l[i] = data[i];
+    XSendEvent(display, target, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+}  // namespace
+
+bool ProgramRun::dropFiles(unsigned long window, int px, int py, const QStringList& paths) {
+    Display* display = XOpenDisplay(x.display().toLocal8Bit().constData());
+    if (!display) return false;
+    const auto atom = [display](const char* name) { return XInternAtom(display, name, False); };
+    QByteArray uris;
+    for (const QString& path : paths) uris += QUrl::fromLocalFile(path).toEncoded() + "\r\n";
+    const Window root = DefaultRootWindow(display);
+    const Window source = XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(display, atom("XdndSelection"), source, CurrentTime);
+    int rootX = 0;
+    int rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, root, px, py, &rootX, &rootY, &child);
+    const long from = long(source);
+    sendDndMessage(display, window, atom("XdndEnter"),
+                   {from, 5L << 24, long(atom("text/uri-list")), 0, 0});
+    sendDndMessage(
+        display, window, atom("XdndPosition"),
+        {from, 0, (long(rootX) << 16) | rootY, CurrentTime, long(atom("XdndActionCopy"))});
+    XEvent status = {};
+    bool accepted = awaitDndMessage(display, source, atom("XdndStatus"), uris, &status, 5s) &&
+                    (status.xclient.data.l[1] & 1);
+    if (accepted) {
+        sendDndMessage(display, window, atom("XdndDrop"), {from, 0, CurrentTime, 0, 0});
+        XEvent finished = {};
+        accepted = awaitDndMessage(display, source, atom("XdndFinished"), uris, &finished, 5s) &&
+                   (finished.xclient.data.l[1] & 1);
+    } else {
+        sendDndMessage(display, window, atom("XdndLeave"), {from, 0, 0, 0, 0});
+    }
+    XDestroyWindow(display, source);
+    XCloseDisplay(display);
+    return accepted;
 }
 
 QSize ProgramRun::clientSize(unsigned long window) {

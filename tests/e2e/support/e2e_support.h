@@ -42,7 +42,7 @@ class ProgramRun {
 
     // Starts the executable (by default the program under test) from its own folder, with the
     // variables set here on top of the usual ones.
-    void start(const QString& executable = QString());
+    void start(const QString& executable = QString(), const QStringList& arguments = {});
     void setEnvironment(const std::string& name, const std::string& value);
     // Its standard error goes to a file from the next start on; what it has written there.
     void captureStandardError() { captureStderr_ = true; }
@@ -61,6 +61,8 @@ class ProgramRun {
     bool running();
     // CPU seconds (user + system) the program has used so far, or in all once it has ended.
     double cpuSeconds();
+    // The most memory the program held at once (resident, in KiB), known once it has ended.
+    long peakMemoryKiB() const { return peakKiBAtExit_; }
 
     // Clicks at a point given in pixels of a window's client area.
     void click(unsigned long window, int x, int y);
@@ -68,6 +70,9 @@ class ProgramRun {
     void key(unsigned long window, const QString& keys);
     // Asks the window to close the way a close box does (WM_DELETE_WINDOW).
     void closeBox(unsigned long window);
+    // Drags local files onto a point of a window's client area and drops them there, as a file
+    // manager does (XDND, a text/uri-list offer); whether the window took the drop.
+    bool dropFiles(unsigned long window, int x, int y, const QStringList& paths);
     // Size of the window's client area in pixels.
     QSize clientSize(unsigned long window);
     QString windowTitle(unsigned long window);
@@ -87,6 +92,7 @@ class ProgramRun {
     int status_ = 0;
     bool exited_ = false;
     double cpuAtExit_ = 0;
+    long peakKiBAtExit_ = 0;
 };
 
 QString programPath();

@@ -102,13 +102,15 @@ bool serve(XsmpSessionManager::State& s, const std::function<bool()>& done,
             fds.push_back({IceGetListenConnectionNumber(s.listen[i]), POLLIN, 0});
         for (IceConn c : s.connections) fds.push_back({IceConnectionNumber(c), POLLIN, 0});
         ::poll(fds.data(), fds.size(), 50);
+        // Connections accepted below were not polled: they have no entry in fds yet.
+        const size_t polled = s.connections.size();
         for (int i = 0; i < s.listenCount; ++i)
             if (fds[size_t(i)].revents & POLLIN) {
                 IceAcceptStatus status;
                 if (IceConn c = IceAcceptConnection(s.listen[i], &status))
                     s.connections.push_back(c);
             }
-        for (size_t i = s.connections.size(); i-- > 0;)
+        for (size_t i = polled; i-- > 0;)
             if (fds[size_t(s.listenCount) + i].revents & (POLLIN | POLLHUP) &&
                 IceProcessMessages(s.connections[i], nullptr, nullptr) !=
                     IceProcessMessagesSuccess) {
