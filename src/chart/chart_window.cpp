@@ -27,7 +27,7 @@ QString cursorFile(Form2& form) {
 }  // namespace
 
 void showChartWindowModal(Form2& form) {
-    centreOnScreen(form, FrameQuery::AsKnown);
+    centreOnScreen(form, FrameQuery::LikeOwner);
     form.platform.showModal(form);
 }
 

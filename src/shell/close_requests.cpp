@@ -2,29 +2,18 @@
 
 #include "platform/application.h"
 #include "platform/desktop/blocked_close.h"
+#include "platform/desktop/close_signals.h"
 #include "platform/desktop/desktop_loss.h"
 #include "slices/persistence.h"
 #include "windows/form1.h"
 
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QSessionManager>
-#include <QSocketNotifier>
-#include <csignal>
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
 bool g_loaded = false;
-
-extern "C" void onCloseSignal(int) {
-    const char byte = 1;
-    // Only async-signal-safe work here; a full pipe already holds a pending request.
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
 
 }  // namespace
 
@@ -44,23 +33,7 @@ void routeCloseRequestsTo(Form1& form) {
         target->close();
     };
 
-    if (g_signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
-        for (int fd : g_signalPipe) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        struct sigaction action = {};
-        action.sa_handler = onCloseSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
-    }
-    if (g_signalPipe[0] >= 0) {
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &form);
-        QObject::connect(notifier, &QSocketNotifier::activated, &form, [requestClose] {
-            char bytes[64];
-            while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-            }
-            requestClose();
-        });
-    }
+    onCloseSignal(&form, requestClose);
     QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &form,
                      [requestClose](QSessionManager&) { requestClose(); });
     onBlockedCloseRequest(form, requestClose);

@@ -35,11 +35,6 @@ void AddListLine(QStringView line, ListView& list, const LocaleNumbers& numbers)
 // Throws Failure when the leading number is too large for a double.
 QString listValueText(QStringView field, const LocaleNumbers& numbers);
 
-// The leading number of a text in fixed notation: blanks, tabs and line feeds skipped anywhere,
-// an optional sign, digits with a point, an optional exponent after E or D; 0 when the text does
-// not begin with a number. Empty when the number is too large for a double.
-std::optional<double> fixedNotationNumber(QStringView text);
-
 // Collapses doubled separators of a joined path in one left-to-right pass; a leading run of
 // separators becomes exactly two backslashes (a network path), or one "/" (the root).
 QString NormalizeListPath(QStringView path, QChar separator);

@@ -4,32 +4,14 @@
 #include "platform/files/file_kind.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 #include <QStringDecoder>
-#include <cerrno>
-#include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
-#ifdef Q_OS_UNIX
-Failure notRegular(const QString& path, mode_t mode) {
-    return Failure(QStringLiteral("%1 cannot be read as a list file: it is %2.")
-                       .arg(QDir::toNativeSeparators(path), fileModeKindText(mode)));
+QString notAListFile(const QString& nativePath, const QString& kind) {
+    return QStringLiteral("%1 cannot be read as a list file: it is %2.").arg(nativePath, kind);
 }
-
-Failure systemFailure(const QString& what, const QString& path, int error) {
-    return Failure(QStringLiteral("%1 %2: %3")
-                       .arg(what, QDir::toNativeSeparators(path),
-                            QString::fromLocal8Bit(std::strerror(error))));
-}
-#endif
 
 // Splits decoded text into lines at CR LF, CR and LF, across chunk ends; a line that spans
 // chunks is gathered in pending_, one that does not is passed straight from the chunk. A line
@@ -139,43 +121,8 @@ qsizetype characterBoundary(QByteArrayView bytes) {
 
 ListFileReader::ListFileReader(const QString& path, qsizetype chunkBytes, qsizetype maxLineLength)
     : path_(path), chunkBytes_(qMax<qsizetype>(chunkBytes, 16)), maxLineLength_(maxLineLength) {
-#ifdef Q_OS_UNIX
-    const QByteArray native = QFile::encodeName(path);
-    struct stat before;
-    if (::stat(native.constData(), &before) == 0 && !S_ISREG(before.st_mode))
-        throw notRegular(path, before.st_mode);
-    // Non-blocking, so that a pipe or device put in the file's place after the check above
-    // cannot make the open wait; the handle's own type is what decides.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) throw systemFailure(QStringLiteral("Cannot open"), path, errno);
-    struct stat opened;
-    if (::fstat(fd, &opened) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw systemFailure(QStringLiteral("Cannot read"), path, error);
-    }
-    if (!S_ISREG(opened.st_mode)) {
-        ::close(fd);
-        throw notRegular(path, opened.st_mode);
-    }
-    if (!file_.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
-                    QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        throw Failure(QStringLiteral("Cannot open %1: %2")
-                          .arg(QDir::toNativeSeparators(path), file_.errorString()));
-    }
-    if (opened.st_size > 0) sizeAtOpen_ = opened.st_size;
-#else
-    const QFileInfo info(path);
-    if (!info.isFile())
-        throw Failure(QStringLiteral("%1 cannot be read as a list file: it is not a regular file.")
-                          .arg(QDir::toNativeSeparators(path)));
-    file_.setFileName(path);
-    if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw Failure(QStringLiteral("Cannot open %1: %2")
-                          .arg(QDir::toNativeSeparators(path), file_.errorString()));
+    openRegularFile(file_, path, QIODevice::ReadOnly | QIODevice::Unbuffered, notAListFile);
     if (file_.size() > 0) sizeAtOpen_ = file_.size();
-#endif
 }
 
 void ListFileReader::readLines(const std::function<void(QStringView line)>& onLine) {

@@ -297,7 +297,9 @@ TEST(FontDialog, OpensOnThePresetFaceAndTheChoiceAndOkWithoutAChangeKeepsThem) {
         EXPECT_EQ(shown.family(), QFontInfo(QFont(QStringLiteral("Arial"))).family());
         EXPECT_EQ(std::tuple(shown.pointSize(), shown.bold(), shown.italic()),
                   std::tuple(int(c.size), c.bold, c.italic));
-        for (const QCheckBox* effect : dialog.findChildren<QCheckBox*>())
+        const QList<QCheckBox*> effects = dialog.findChildren<QCheckBox*>();
+        EXPECT_FALSE(effects.isEmpty()) << "the effects are found by their check boxes";
+        for (const QCheckBox* effect : effects)
             EXPECT_EQ(effect->isVisibleTo(&dialog), bool(c.flags & kCfEffects));
         // With or without the effects beside it, the sample shows its whole line.
         dialog.show();

@@ -2,6 +2,7 @@
 #include "platform/dialogs/common_dialog.h"
 #include "slices/list_file.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -88,8 +90,14 @@ TEST(QtFileDialogs, OpenAndSaveScaleNoNullPictureAndLeaveNoSettingsFileBehind) {
     QtCommonDialog dialogs(nullptr);
     for (void (CommonDialog::*show)() : {&CommonDialog::ShowOpen, &CommonDialog::ShowSave}) {
         QTimer::singleShot(0, [] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                dialog->reject();
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            // The children the open dialog reaches by Qt's own names; a Qt that renames one
+            // must fail here, not quietly lose the multiple selection or the typed names.
+            for (const char* name : {"listView", "treeView"})
+                EXPECT_TRUE(dialog->findChild<QAbstractItemView*>(QLatin1String(name))) << name;
+            EXPECT_TRUE(dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")));
+            dialog->reject();
         });
         (dialogs.*show)();
     }

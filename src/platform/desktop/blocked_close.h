@@ -1,7 +1,8 @@
 #pragma once
-// Close requests from the window system for a window that a modal window blocks. Qt drops them
-// ("a blocked window may not be closed"), yet a close of the main window must always close it,
-// whatever dialog or message box is open above it.
+// Close requests from the window system for a window that a modal window blocks. Qt 6.4 drops
+// them on purpose (a blocked window may not be closed; QGuiApplicationPrivate's close handling),
+// yet a close of the main window must always close it, whatever dialog or message box is open
+// above it.
 
 #include <functional>
 

@@ -1,41 +1,20 @@
 #include "platform/desktop/clipboard_handover.h"
 
+#include "platform/desktop/x11.h"
+
 #include <QClipboard>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QSocketNotifier>
 #include <QTimer>
-
-// Xlib after Qt: its macros (None, Bool, Status) would clash with Qt's names.
-#include <X11/Xlib.h>
 
 namespace {
 
-// A connection of our own: the manager's answer must not land in Qt's event queue, which knows
-// nothing of our window. Qt's own connection keeps serving the manager's requests for the data.
-class XConnection {
-  public:
-    explicit XConnection(const char* name) : display_(XOpenDisplay(name)) {}
-    ~XConnection() {
-        if (display_) XCloseDisplay(display_);
-    }
-    XConnection(const XConnection&) = delete;
-    XConnection& operator=(const XConnection&) = delete;
-    Display* get() const { return display_; }
-
-  private:
-    Display* display_;
-};
-
-// Reads what has arrived; true once the manager has answered our window.
-bool answered(Display* display, Window requestor) {
-    bool done = false;
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-        if (event.type == SelectionNotify && event.xselection.requestor == requestor) done = true;
-    }
-    return done;
+bool managerRuns(xcb_connection_t* connection, xcb_atom_t manager) {
+    const XcbReply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, manager),
+                                      nullptr),
+        &std::free);
+    return owner && owner->owner != XCB_NONE;
 }
 
 }  // namespace
@@ -43,41 +22,43 @@ bool answered(Display* display, Window requestor) {
 bool handClipboardToManager(std::chrono::milliseconds limit) {
     // A close request that arrives while we wait ends the program again; it must not wait twice.
     static bool handingOver = false;
-    if (handingOver || QGuiApplication::platformName() != QLatin1String("xcb")) return false;
+    if (handingOver) return false;
+    xcb_connection_t* connection = x11Connection();
+    if (!connection) return false;
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard || !clipboard->ownsClipboard()) return false;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->display()) return false;
-    XConnection connection(DisplayString(x11->display()));
-    Display* display = connection.get();
-    if (!display) return false;
-    const Atom manager = XInternAtom(display, "CLIPBOARD_MANAGER", False);
-    if (XGetSelectionOwner(display, manager) == None) return false;
+    const xcb_atom_t manager = x11Atom(connection, "CLIPBOARD_MANAGER");
+    if (manager == XCB_ATOM_NONE || !managerRuns(connection, manager)) return false;
 
     handingOver = true;
-    const Window requestor =
-        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
-    XConvertSelection(display, manager, XInternAtom(display, "SAVE_TARGETS", False),
-                      XInternAtom(display, "QWS_CLIPBOARD_SAVED", False), requestor, CurrentTime);
-    XFlush(display);
+    // A window of our own for the answer, which the event watch takes before Qt, which knows
+    // nothing of it, sees it. Qt keeps serving the manager's requests for the data meanwhile.
+    const xcb_window_t requestor = xcb_generate_id(connection);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, requestor, root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_convert_selection(connection, requestor, manager, x11Atom(connection, "SAVE_TARGETS"),
+                          x11Atom(connection, "QWS_CLIPBOARD_SAVED"), XCB_CURRENT_TIME);
+    xcb_flush(connection);
 
-    bool done = answered(display, requestor);
-    if (!done) {
-        QEventLoop loop;
-        QSocketNotifier incoming(ConnectionNumber(display), QSocketNotifier::Read);
-        QObject::connect(&incoming, &QSocketNotifier::activated, &loop, [&] {
-            if (answered(display, requestor)) {
-                done = true;
-                loop.quit();
-            }
-        });
-        QTimer deadline;
-        deadline.setSingleShot(true);
-        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-        deadline.start(limit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    XDestroyWindow(display, requestor);
+    bool done = false;
+    QEventLoop loop;
+    watchX11Events(loop, [&](const xcb_generic_event_t& event) {
+        if ((event.response_type & 0x7f) != XCB_SELECTION_NOTIFY) return false;
+        if (reinterpret_cast<const xcb_selection_notify_event_t&>(event).requestor != requestor)
+            return false;
+        done = true;
+        loop.quit();
+        return true;
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(limit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    xcb_destroy_window(connection, requestor);
+    xcb_flush(connection);
     handingOver = false;
     return done;
 }

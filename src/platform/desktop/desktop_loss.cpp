@@ -1,7 +1,8 @@
 #include "platform/desktop/desktop_loss.h"
 
+#include "platform/desktop/x11.h"
+
 #include <unistd.h>
-#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QThread>
 #include <chrono>
@@ -26,9 +27,9 @@ bool isWayland(const QString& platform) { return platform.startsWith(u"wayland")
 bool connectionBroke(const QString& message) {
     const QString platform = QGuiApplication::platformName();
     if (platform == u"xcb") {
-        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-        return message.startsWith(u"The X11 connection broke") && x11 && x11->connection() &&
-               xcb_connection_has_error(x11->connection()) != 0;
+        xcb_connection_t* connection = x11Connection();
+        return message.startsWith(u"The X11 connection broke") && connection &&
+               xcb_connection_has_error(connection) != 0;
     }
     return isWayland(platform) && message.startsWith(u"The Wayland connection");
 }

@@ -1,23 +1,17 @@
 #include "platform/desktop/window_frame.h"
 
-#include <QAbstractNativeEventFilter>
-#include <QCoreApplication>
+#include "platform/desktop/x11.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMargins>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
-
-#ifdef Q_OS_LINUX
-#include <xcb/xcb.h>
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
+#include <optional>
 #include <thread>
-#endif
 
 namespace {
 
@@ -25,43 +19,34 @@ namespace {
 // _NET_FRAME_EXTENTS notices, which Qt takes as the cue to read the frame again; watching the raw
 // events is the only way to hear of them. Under Wayland the toolkit draws the frame itself while
 // the window is shown. Either way the call is queued, so Qt has read the frame first.
-class FrameWatch : public QObject, public QAbstractNativeEventFilter {
+class FrameWatch : public QObject {
   public:
     FrameWatch(QWidget& window, std::function<void()> handler)
         : QObject(&window), window_(window), handler_(std::move(handler)) {
         window.installEventFilter(this);
-        QCoreApplication::instance()->installNativeEventFilter(this);
+        watchX11Events(*this, [this](const xcb_generic_event_t& event) {
+            xcb_window_t target = XCB_NONE;
+            switch (event.response_type & ~0x80) {
+                case XCB_REPARENT_NOTIFY:
+                    target = reinterpret_cast<const xcb_reparent_notify_event_t&>(event).window;
+                    break;
+                case XCB_CONFIGURE_NOTIFY:
+                    target = reinterpret_cast<const xcb_configure_notify_event_t&>(event).window;
+                    break;
+                case XCB_PROPERTY_NOTIFY:
+                    target = reinterpret_cast<const xcb_property_notify_event_t&>(event).window;
+                    break;
+                default:
+                    return false;
+            }
+            // internalWinId, not winId: asking must not create the native window.
+            if (target != XCB_NONE && target == window_.internalWinId()) queue();
+            return false;
+        });
     }
 
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Show) queue();
-        return false;
-    }
-
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
-#ifdef Q_OS_LINUX
-        if (eventType != "xcb_generic_event_t") return false;
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        xcb_window_t target = XCB_NONE;
-        switch (event->response_type & ~0x80) {
-            case XCB_REPARENT_NOTIFY:
-                target = reinterpret_cast<const xcb_reparent_notify_event_t*>(event)->window;
-                break;
-            case XCB_CONFIGURE_NOTIFY:
-                target = reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window;
-                break;
-            case XCB_PROPERTY_NOTIFY:
-                target = reinterpret_cast<const xcb_property_notify_event_t*>(event)->window;
-                break;
-            default:
-                return false;
-        }
-        // internalWinId, not winId: asking must not create the native window.
-        if (target != XCB_NONE && target == window_.internalWinId()) queue();
-#else
-        Q_UNUSED(eventType);
-        Q_UNUSED(message);
-#endif
         return false;
     }
 
@@ -87,40 +72,25 @@ class FrameWatch : public QObject, public QAbstractNativeEventFilter {
 
 namespace {
 
-#ifdef Q_OS_LINUX
-
-template <typename Reply>
-using XcbReply = std::unique_ptr<Reply, decltype(&std::free)>;
-
-xcb_atom_t atomNamed(xcb_connection_t* connection, const char* name) {
-    const XcbReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr),
-        &std::free);
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
-XcbReply<xcb_get_property_reply_t> property(xcb_connection_t* connection, xcb_window_t window,
-                                            xcb_atom_t name, xcb_atom_t type, uint32_t length) {
-    return {
-        xcb_get_property_reply(
-            connection, xcb_get_property(connection, 0, window, name, type, 0, length), nullptr),
-        &std::free};
+// _NET_FRAME_EXTENTS' left, right, top and bottom, in device pixels.
+QMargins extentsMargins(const xcb_get_property_reply_t* reply, qreal ratio) {
+    const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+    return QMargins(qRound(v[0] / ratio), qRound(v[2] / ratio), qRound(v[1] / ratio),
+                    qRound(v[3] / ratio));
 }
 
 // The frame the window manager will put round the window, asked for before the window is
 // mapped (_NET_REQUEST_FRAME_EXTENTS): the manager answers by setting _NET_FRAME_EXTENTS on it.
 QMargins frameToCome(QWidget& window) {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection()) return {};
-    xcb_connection_t* connection = x11->connection();
+    xcb_connection_t* connection = x11Connection();
+    if (!connection) return {};
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    const xcb_atom_t request = atomNamed(connection, "_NET_REQUEST_FRAME_EXTENTS");
-    const xcb_atom_t extents = atomNamed(connection, "_NET_FRAME_EXTENTS");
-    const xcb_atom_t supported = atomNamed(connection, "_NET_SUPPORTED");
+    const xcb_atom_t request = x11Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    const xcb_atom_t extents = x11Atom(connection, "_NET_FRAME_EXTENTS");
+    const xcb_atom_t supported = x11Atom(connection, "_NET_SUPPORTED");
     if (request == XCB_ATOM_NONE || extents == XCB_ATOM_NONE) return {};
     // Without a window manager that offers the request nobody would answer.
-    const auto offered = property(connection, root, supported, XCB_ATOM_ATOM, 4096);
+    const auto offered = x11Property(connection, root, supported, XCB_ATOM_ATOM, 4096);
     if (!offered || offered->format != 32) return {};
     const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(offered.get()));
     const int count = xcb_get_property_value_length(offered.get()) / int(sizeof(xcb_atom_t));
@@ -141,24 +111,44 @@ QMargins frameToCome(QWidget& window) {
     using namespace std::chrono_literals;
     const auto deadline = std::chrono::steady_clock::now() + 1s;
     do {
-        const auto reply = property(connection, native, extents, XCB_ATOM_CARDINAL, 4);
-        if (reply && reply->format == 32 && xcb_get_property_value_length(reply.get()) == 16) {
-            const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
-            const qreal ratio = window.devicePixelRatioF();
-            // Left, right, top, bottom.
-            return QMargins(qRound(v[0] / ratio), qRound(v[2] / ratio), qRound(v[1] / ratio),
-                            qRound(v[3] / ratio));
-        }
+        const auto reply = x11Property(connection, native, extents, XCB_ATOM_CARDINAL, 4);
+        if (reply && reply->format == 32 && xcb_get_property_value_length(reply.get()) == 16)
+            return extentsMargins(reply.get(), window.devicePixelRatioF());
         std::this_thread::sleep_for(2ms);
     } while (std::chrono::steady_clock::now() < deadline);
     return {};
 }
 
-#else
+// Under X the frame as the window manager has it now. Qt 6.4's xcb plugin reads
+// _NET_FRAME_EXTENTS again only after a configure notice, so a frame that changes after the
+// resize that caused it (borders dropped from a maximized window) would stay stale there.
+std::optional<QMargins> currentFrame(const QWidget& window) {
+    xcb_connection_t* connection = x11Connection();
+    if (!connection) return std::nullopt;
+    // Asked for at every resize: the atom is looked up once a connection.
+    static xcb_connection_t* askedOn = nullptr;
+    static xcb_atom_t extents = XCB_ATOM_NONE;
+    if (askedOn != connection) {
+        askedOn = connection;
+        extents = x11Atom(connection, "_NET_FRAME_EXTENTS");
+    }
+    if (extents == XCB_ATOM_NONE) return std::nullopt;
+    const auto reply = x11Property(connection, xcb_window_t(window.internalWinId()), extents,
+                                   XCB_ATOM_CARDINAL, 4);
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 16)
+        return std::nullopt;
+    return extentsMargins(reply.get(), window.devicePixelRatioF());
+}
 
-QMargins frameToCome(QWidget&) { return {}; }
-
-#endif
+// The frame round the window's owner, when the owner is shown and framed.
+QMargins ownerFrame(const QWidget& window) {
+    const QWidget* owner = window.parentWidget() ? window.parentWidget()->window() : nullptr;
+    if (!owner || !owner->isVisible()) return {};
+    const QRect outer = owner->frameGeometry();
+    const QRect inner = owner->geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                    outer.right() - inner.right(), outer.bottom() - inner.bottom());
+}
 
 }  // namespace
 
@@ -168,18 +158,14 @@ constexpr QMargins kClientDecoration(3, 30, 3, 3);
 void centreOnScreen(QWidget& window, FrameQuery query) {
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
-    if (query == FrameQuery::AsKnown) {
-        QRect outer = window.frameGeometry();
-        outer.moveCenter(screen->availableGeometry().center());
-        window.move(outer.topLeft());
-        return;
-    }
-    const QMargins frame = frameToCome(window);
+    const QMargins frame =
+        query == FrameQuery::AskWindowManager ? frameToCome(window) : ownerFrame(window);
     QRect outer = QRect(QPoint(), window.size()).marginsAdded(frame);
     outer.moveCenter(screen->availableGeometry().center());
     // Once the native window exists a move places the client area, which the frame then
-    // surrounds.
-    window.move(outer.topLeft() + QPoint(frame.left(), frame.top()));
+    // surrounds; before, Qt passes the point on as the frame's own corner.
+    const bool native = window.testAttribute(Qt::WA_WState_Created);
+    window.move(native ? outer.topLeft() + QPoint(frame.left(), frame.top()) : outer.topLeft());
 }
 
 QSize outerSize(const QWidget& window) {
@@ -188,7 +174,7 @@ QSize outerSize(const QWidget& window) {
     // after resizing it, only the platform window reads afresh.
     const QWindow* handle = window.windowHandle();
     if (!handle || !handle->handle()) return window.frameGeometry().size();
-    const QMargins frame = handle->frameMargins();
+    const QMargins frame = currentFrame(window).value_or(handle->frameMargins());
     QSize size = window.size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
     // A Wayland compositor that draws the frame itself (server-side decorations) tells the client
     // nothing of it, so the window seems to have none. Its frame is taken to be the one Qt draws

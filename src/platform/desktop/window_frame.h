@@ -9,13 +9,14 @@
 
 class QWidget;
 
-// Places a window that is not yet shown so that its outer frame is centred on its screen. Under
-// X the window manager is asked beforehand what frame it will give the window, so the window
-// opens in its place at once; without an answer the frame counts as none.
-// AsKnown centres the frame Qt knows of now and asks nothing: asking makes the window native,
-// and a window made native before a modal show loses the first click on its buttons to the
-// window manager.
-enum class FrameQuery { AskWindowManager, AsKnown };
+// Places a window that is not yet shown so that its outer frame is centred on its screen.
+// AskWindowManager: under X the window manager is asked beforehand what frame it will give the
+// window, so the window opens in its place at once; without an answer the frame counts as none.
+// LikeOwner: the window takes the frame its owner (the parent's window, already shown) has, as
+// a window manager frames its windows alike; nothing is asked, since asking makes the window
+// native, and a window made native before a modal show loses the first click on its buttons to
+// the window manager.
+enum class FrameQuery { AskWindowManager, LikeOwner };
 void centreOnScreen(QWidget& window, FrameQuery query = FrameQuery::AskWindowManager);
 
 // The window's outer size, frame included, as the window system has it at this moment.

@@ -127,6 +127,10 @@ void makeSafeToBrowse(QFileDialog& dialog) {
 // the extended selection of the "existing files" mode, which alone would refuse missing names.
 // Nothing is checked on accepting: the caller decides what each chosen path is. A single folder
 // is entered, as the dialog always does.
+//
+// QFileDialog has no way to ask for either, so its own children are reached by the object names
+// Qt 6.4's widget dialog gives them (its views "listView" and "treeView", its name box
+// "fileNameEdit"). Qt keeps no promise about these names; the dialog test fails if one changes.
 class OpenFilesDialog : public QFileDialog {
   public:
     OpenFilesDialog(QWidget* owner, const QString& title, bool multiple)
@@ -250,6 +254,9 @@ void prepareFontDialog(QFontDialog& dialog, const CommonDialog& fields) {
     start.setItalic(fields.FontItalic);
     start.setPointSizeF(fields.FontSize > 0 ? fields.FontSize : 8);
     dialog.setCurrentFont(start);
+    // The effects are the group boxes that hold check boxes, the sample the one that holds a line
+    // edit: QFontDialog names neither (Qt 6.4), and offers no way to hide the effects. The font
+    // dialog test fails if a later Qt lays them out otherwise.
     const bool effects = fields.Flags & kCfEffects;
     int effectsHeight = 0;
     for (QGroupBox* group : dialog.findChildren<QGroupBox*>()) {

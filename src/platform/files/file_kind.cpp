@@ -27,8 +27,17 @@ QString fileModeKindText(mode_t mode) {
     return QStringLiteral("not a regular file");
 }
 
-void openRegularFile(QFile& file, const QString& path) {
+void openRegularFile(QFile& file, const QString& path, QIODevice::OpenMode mode,
+                     NotRegularText notRegular) {
+    const auto refuse = [&](mode_t kind) {
+        const QString kindText = fileModeKindText(kind);
+        return notRegular ? Failure(notRegular(QDir::toNativeSeparators(path), kindText))
+                          : cannotOpen(path, QStringLiteral("it is %1").arg(kindText));
+    };
     const QByteArray native = QFile::encodeName(path);
+    struct stat before;
+    if (::stat(native.constData(), &before) == 0 && !S_ISREG(before.st_mode))
+        throw refuse(before.st_mode);
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) throw cannotOpen(path, QString::fromLocal8Bit(std::strerror(errno)));
     struct stat opened;
@@ -39,9 +48,9 @@ void openRegularFile(QFile& file, const QString& path) {
     }
     if (!S_ISREG(opened.st_mode)) {
         ::close(fd);
-        throw cannotOpen(path, QStringLiteral("it is %1").arg(fileModeKindText(opened.st_mode)));
+        throw refuse(opened.st_mode);
     }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         throw cannotOpen(path, file.errorString());
     }

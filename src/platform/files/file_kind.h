@@ -5,6 +5,7 @@
 // they are regular files.
 
 #include <sys/types.h>
+#include <QIODevice>
 #include <QString>
 #include <csignal>
 
@@ -20,9 +21,17 @@ FileKind fileKind(const QString& path);
 // What a file mode names, for messages: "a named pipe", "a folder" and the like.
 QString fileModeKindText(mode_t mode);
 
-// Opens path for reading once the opened handle has been checked to be a regular file; the open
-// itself never waits, so a pipe in the file's place cannot block it. Throws Failure otherwise.
-void openRegularFile(QFile& file, const QString& path);
+// How a caller words a path that names something other than a regular file; kind is
+// fileModeKindText's.
+using NotRegularText = QString (*)(const QString& nativePath, const QString& kind);
+
+// Opens path for reading once the opened handle has been checked to be a regular file. A path
+// that already names something else is not opened at all (opening a device can act on it), and
+// the open itself never waits, so a pipe put in the file's place cannot block it. Throws Failure
+// otherwise: "Cannot open <path>: it is <kind>", or notRegular's words when given.
+void openRegularFile(QFile& file, const QString& path,
+                     QIODevice::OpenMode mode = QIODevice::ReadOnly,
+                     NotRegularText notRegular = nullptr);
 
 // While it lives, a write past the file size limit (RLIMIT_FSIZE) fails with EFBIG instead of
 // the signal ending the process.
