@@ -1,6 +1,7 @@
 #include "platform/controls/list_view.h"
 
 #include "platform/chart/display_text.h"
+#include "platform/controls/twips.h"
 #include "platform/failure.h"
 
 #include <QHeaderView>
@@ -303,7 +304,7 @@ ListView::ListView(QWidget* parent) : QTreeView(parent) {
 void ListView::setColumnWidthTwips(int column, int twips) {
     if (column < 1 || column > model_.columns())
         throw Failure(QStringLiteral("Column %1 does not exist.").arg(column));
-    setColumnWidth(column - 1, int(std::lround(twips / 15.0)));
+    setColumnWidth(column - 1, twipsToPixels(twips));
 }
 
 qsizetype ListView::selectedRow() const {

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMargins>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
@@ -21,7 +22,7 @@ namespace {
 // the window is shown. Either way the call is queued, so Qt has read the frame first.
 class FrameWatch : public QObject {
   public:
-    FrameWatch(QWidget& window, std::function<void()> handler)
+    FrameWatch(QWidget& window, std::function<void()> handler = {})
         : QObject(&window), window_(window), handler_(std::move(handler)) {
         window.installEventFilter(this);
         watchX11Events(*this, [this](const xcb_generic_event_t& event) {
@@ -50,6 +51,8 @@ class FrameWatch : public QObject {
         return false;
     }
 
+    void setHandler(std::function<void()> handler) { handler_ = std::move(handler); }
+
   private:
     void queue() {
         if (queued_) return;
@@ -58,7 +61,7 @@ class FrameWatch : public QObject {
             this,
             [this] {
                 queued_ = false;
-                handler_();
+                if (handler_) handler_();
             },
             Qt::QueuedConnection);
     }
@@ -155,17 +158,44 @@ QMargins ownerFrame(const QWidget& window) {
 // The frame of Qt's own client-side decoration under Wayland: a title bar and thin borders.
 constexpr QMargins kClientDecoration(3, 30, 3, 3);
 
+namespace {
+
+QRect centredFrame(const QWidget& window, const QScreen& screen, const QMargins& frame) {
+    QRect outer = QRect(QPoint(), window.size()).marginsAdded(frame);
+    outer.moveCenter(screen.availableGeometry().center());
+    return outer;
+}
+
+void placeCentred(QWidget& window, const QScreen& screen, const QMargins& frame) {
+    const QRect outer = centredFrame(window, screen, frame);
+    // A move places the frame's corner where Qt knows the frame; where it knows none yet, the
+    // corner of whatever the window is: the client area once the native window exists, the
+    // frame to come before (Qt passes the point on as the frame's own).
+    const bool native = window.testAttribute(Qt::WA_WState_Created);
+    window.move(native ? outer.topLeft() + QPoint(frame.left(), frame.top()) : outer.topLeft());
+}
+
+}  // namespace
+
 void centreOnScreen(QWidget& window, FrameQuery query) {
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     const QMargins frame =
         query == FrameQuery::AskWindowManager ? frameToCome(window) : ownerFrame(window);
-    QRect outer = QRect(QPoint(), window.size()).marginsAdded(frame);
-    outer.moveCenter(screen->availableGeometry().center());
-    // Once the native window exists a move places the client area, which the frame then
-    // surrounds; before, Qt passes the point on as the frame's own corner.
-    const bool native = window.testAttribute(Qt::WA_WState_Created);
-    window.move(native ? outer.topLeft() + QPoint(frame.left(), frame.top()) : outer.topLeft());
+    placeCentred(window, *screen, frame);
+    if (query != FrameQuery::LikeOwner || !x11Connection()) return;
+    // A window manager may frame the window otherwise than its owner (a resizable window gets
+    // grips); the window is centred again once its own frame is known, a pixel or two at most.
+    auto* watch = new FrameWatch(window);
+    watch->setHandler([&window, screen = QPointer<QScreen>(screen), frame, watch] {
+        const std::optional<QMargins> actual = currentFrame(window);
+        if (!actual) return;
+        // Shown, the window's own client area is placed: Qt's idea of the frame may be older.
+        if (*actual != frame && screen && window.windowHandle())
+            window.windowHandle()->setPosition(centredFrame(window, *screen, *actual).topLeft() +
+                                               QPoint(actual->left(), actual->top()));
+        watch->deleteLater();
+    });
 }
 
 QSize outerSize(const QWidget& window) {
