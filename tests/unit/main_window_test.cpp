@@ -1,7 +1,7 @@
+#include "shell/main_window.h"
 #include "fakes/form_fixture.h"
 #include "fakes/locale_scope.h"
 #include "runtime/titles.h"
-#include "shell/main_window.h"
 #include "shell/qt_translations.h"
 #include "slices/persistence.h"
 #include "windows/window_look.h"
