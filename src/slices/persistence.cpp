@@ -161,21 +161,22 @@ using RowRuns = std::vector<std::pair<qsizetype, qsizetype>>;
 
 void storeRows(Form1& form, const RowRuns& runs, qsizetype length) {
     const SliceTableModel& items = form.ListView1->items();
+    // The markers are ASCII, and one byte a character is the quicker form to encode.
+    const QByteArray separatorBytes = separator().toLatin1();
+    const QByteArray terminatorBytes = terminator().toLatin1();
+    const QLatin1StringView separatorText(separatorBytes);
+    const QLatin1StringView terminatorText(terminatorBytes);
     form.platform.settings->saveSetting(
         QString::fromUtf16(kSettingsAppName), productTitle(), QString::fromUtf16(kDataKey),
-        [&](const std::function<void(QAnyStringView)>& put) {
-            // The markers are ASCII, and one byte a character is the quicker form to encode.
-            const QByteArray separatorBytes = separator().toLatin1();
-            const QByteArray terminatorBytes = terminator().toLatin1();
-            const QLatin1StringView separatorText(separatorBytes);
-            const QLatin1StringView terminatorText(terminatorBytes);
-            for (const auto& [first, last] : runs)
-                for (qsizetype row = first; row <= last; ++row) {
-                    put(items.textView(row));
-                    put(separatorText);
-                    put(items.subItemTextView(row));
-                    put(terminatorText);
-                }
+        [&](TextSink& text) {
+            for (const auto& run : runs)
+                items.forEachRow(run.first, run.second,
+                                 [&](QAnyStringView name, QAnyStringView value) {
+                                     text.putAny(name);
+                                     text.put(separatorText);
+                                     text.putAny(value);
+                                     text.put(terminatorText);
+                                 });
         },
         length);
 }

@@ -74,15 +74,6 @@ char16_t* widen(const char* from, qsizetype length, char16_t* to) {
 
 }  // namespace
 
-qsizetype SliceTableModel::nameEnd(const Row& r) const {
-    return r.start + qsizetype(r.nameLength) * (r.wideName ? 2 : 1);
-}
-
-qsizetype SliceTableModel::valueStart(const Row& r) const {
-    const qsizetype end = nameEnd(r);
-    return r.wideValue ? end + (end % 2) : end;
-}
-
 qsizetype SliceTableModel::endOf(const Row& r) const {
     return valueStart(r) + qsizetype(r.valueLength) * (r.wideValue ? 2 : 1);
 }

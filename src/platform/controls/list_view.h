@@ -51,6 +51,19 @@ class SliceTableModel : public QAbstractTableModel {
     // The row's text or value as the list holds it, until the list next changes.
     QAnyStringView textView(qsizetype row) const { return view(cell(row, 0)); }
     QAnyStringView subItemTextView(qsizetype row) const { return view(cell(row, 1)); }
+    // Calls cells(name, value) with the texts of the rows from first to last as the list holds
+    // them, as views valid for the call.
+    template <class Cells>
+    void forEachRow(qsizetype first, qsizetype last, Cells&& cells) const {
+        if (first > last) return;
+        checkRow(first);
+        checkRow(last);
+        for (qsizetype row = first; row <= last; ++row) {
+            const Row& r = at(row);
+            cells(view(Cell{bytes_.data() + r.start, r.nameLength, bool(r.wideName)}),
+                  view(Cell{bytes_.data() + valueStart(r), r.valueLength, bool(r.wideValue)}));
+        }
+    }
     // The value for a moment, without allocating for a short one.
     CellText subItemView(qsizetype row) const;
     void remove(qsizetype row);
@@ -85,8 +98,13 @@ class SliceTableModel : public QAbstractTableModel {
     };
     void checkRow(qsizetype row) const;
     const Row& at(qsizetype row) const { return rows_[size_t(row - 1)]; }
-    qsizetype nameEnd(const Row& r) const;
-    qsizetype valueStart(const Row& r) const;
+    static qsizetype nameEnd(const Row& r) {
+        return r.start + qsizetype(r.nameLength) * (r.wideName ? 2 : 1);
+    }
+    static qsizetype valueStart(const Row& r) {
+        const qsizetype end = nameEnd(r);
+        return r.wideValue ? end + (end % 2) : end;
+    }
     qsizetype endOf(const Row& r) const;
     Cell cell(qsizetype row, int column) const;
     static char16_t* copy(const Cell& cell, char16_t* out);
