@@ -88,8 +88,6 @@ bool writeAt(int fd, const char* at, qint64 size, qint64 offset) {
     return true;
 }
 
-using ContentParts = std::function<void(const ContentWrite& write)>;
-
 // The content to write: one array, or parts made as they are written.
 struct Content {
     const QByteArray* whole = nullptr;
@@ -99,20 +97,24 @@ struct Content {
 // Writes the parts one after the other. Each is sent on to the disk at once, so that the disk
 // writes while the next is made and the final sync has little left to wait for.
 bool writeParts(int fd, const ContentParts& parts) {
-    qint64 offset = 0;
-    int error = 0;
-    parts([&](QByteArrayView part) {
+    for (;;) {
+        qint64 offset = 0;
+        int error = 0;
+        const bool whole = parts([&](QByteArrayView part) {
+            if (error) return false;
+            if (!writeAt(fd, part.data(), part.size(), offset)) {
+                error = errno;
+                return false;
+            }
+            ::sync_file_range(fd, offset, part.size(), SYNC_FILE_RANGE_WRITE);
+            offset += part.size();
+            return true;
+        });
+        errno = error;
         if (error) return false;
-        if (!writeAt(fd, part.data(), part.size(), offset)) {
-            error = errno;
-            return false;
-        }
-        ::sync_file_range(fd, offset, part.size(), SYNC_FILE_RANGE_WRITE);
-        offset += part.size();
-        return true;
-    });
-    errno = error;
-    return error == 0;
+        if (whole) return true;
+        if (::ftruncate(fd, 0) != 0) return false;
+    }
 }
 
 // Takes the room for size bytes now, so a full disk or a size limit shows before anything is
@@ -324,11 +326,11 @@ Outcome replaceByRename(int folder, const std::string& name, const struct stat* 
 // write half-way.
 ReplaceResult replaceInPlace(int folder, const std::string& name, const Content& given) {
     QByteArray gathered;
-    if (given.parts)
-        (*given.parts)([&](QByteArrayView part) {
-            gathered.append(part);
-            return true;
-        });
+    const auto gather = [&](QByteArrayView part) {
+        gathered.append(part);
+        return true;
+    };
+    while (given.parts && !(*given.parts)(gather)) gathered.clear();
     const QByteArray& content = given.whole ? *given.whole : gathered;
     Fd fd(::openat(folder, name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
@@ -413,8 +415,7 @@ ReplaceResult replaceFileContent(const QString& path, const QByteArray& content,
     return replace(path, Content{&content, nullptr}, newFileMode);
 }
 
-ReplaceResult replaceFileContent(const QString& path,
-                                 const std::function<void(const ContentWrite& write)>& content,
+ReplaceResult replaceFileContent(const QString& path, const ContentParts& content,
                                  mode_t newFileMode) {
     return replace(path, Content{nullptr, &content}, newFileMode);
 }

@@ -376,9 +376,9 @@ void QtSettingsStore::writeOwnShape(const QString& appName, const QString& secti
         lock.unlock();
         return saveThroughQSettings(appName, section, key, joined(value, sizeHint));
     }
-    // The file is made and written a few megabytes at a time; the quote that a few characters
-    // call for comes before the value, so they are looked for first.
-    const bool quoted = storeValueNeedsQuotes(value);
+    // The file is made and written a few megabytes at a time. A value with ';', ',' or '=' is
+    // quoted, and the quote comes first: such a value is made again from the start with it.
+    bool quoted = false;
     qint64 written = 0;
     const ReplaceResult replaced = replaceFileContent(path, [&](const ContentWrite& write) {
         written = 0;
@@ -388,6 +388,8 @@ void QtSettingsStore::writeOwnShape(const QString& appName, const QString& secti
         });
         value(writer);
         writer.finish();
+        quoted = quoted || writer.quotesMissing();
+        return !writer.quotesMissing();
     });
     if (!replaced.ok())
         throw cannotWrite(path, std::max<qint64>(written, sizeHint), replaced.reason);

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -133,19 +136,46 @@ void putUtf8(char*& out, char32_t c, bool& esc, bool& quotes) {
     putByte(out, uchar(0x80 | (c & 0x3F)), esc, quotes);
 }
 
-// Looks for the characters that make QSettings quote a value, and writes nothing.
-class QuoteScan : public TextSink {
-  public:
-    void put(QLatin1StringView text) override {
-        uchar any = 0;
-        for (char c : text) any |= uchar(kByteKinds[uchar(c)] == NeedsQuotes);
-        found |= any != 0;
+// Copies the n bytes at in to out and says whether any of them is not written as it is or
+// makes the value quoted, reading none but them (a cell's text may end its buffer). Sixteen
+// bytes are looked at in one go where the processor can; most pieces are a few dozen bytes.
+bool copyPlain(const uchar* in, qsizetype n, char* out) {
+#if defined(__SSE2__)
+    if (n >= 8) {
+        auto special = [](__m128i v) {
+            // Signed, so the bytes from 0x80 up count as below 0x20.
+            __m128i hit = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
+            for (char c : {'\x7f', '"', '\\', ';', ',', '='})
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
+            return _mm_movemask_epi8(hit) != 0;
+        };
+        if (n <= 16) {
+            // Two words that overlap when n < 16.
+            quint64 first;
+            quint64 last;
+            std::memcpy(&first, in, 8);
+            std::memcpy(&last, in + n - 8, 8);
+            std::memcpy(out, &first, 8);
+            std::memcpy(out + n - 8, &last, 8);
+            return special(_mm_set_epi64x(qint64(last), qint64(first)));
+        }
+        bool any = false;
+        for (qsizetype i = 0;; i += 16) {
+            const qsizetype at = std::min(i, n - 16);
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), v);
+            any = any || special(v);
+            if (at == n - 16) return any;
+        }
     }
-    void put(QStringView text) override {
-        for (QChar c : text) found |= c.unicode() < 0x80 && kByteKinds[c.unicode()] == NeedsQuotes;
+#endif
+    uchar any = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        out[i] = char(in[i]);
+        any |= kSpecial[in[i]];
     }
-    bool found = false;
-};
+    return any != 0;
+}
 
 }  // namespace
 
@@ -174,12 +204,6 @@ QByteArray storeFileHead(QStringView section, QStringView key) {
     return '[' + escapedSettingsKey(section) + "]\n" + escapedSettingsKey(key) + '=';
 }
 
-bool storeValueNeedsQuotes(const TextPieces& text) {
-    QuoteScan scan;
-    text(scan);
-    return scan.found;
-}
-
 StoreFileWriter::StoreFileWriter(QStringView section, QStringView key, qsizetype valueSizeHint) {
     const QByteArray header = storeFileHead(section, key);
     headerSize_ = header.size();
@@ -189,6 +213,7 @@ StoreFileWriter::StoreFileWriter(QStringView section, QStringView key, qsizetype
     std::memcpy(buffer_.data(), header.constData(), size_t(headerSize_));
     quotePos_ = headerSize_;
     out_ = buffer_.data() + headerSize_ + 1;
+    end_ = buffer_.data() + buffer_.size();
     put(QLatin1StringView(kBytesPrefix));
 }
 
@@ -200,21 +225,23 @@ StoreFileWriter::StoreFileWriter(QStringView section, QStringView key, bool quot
     buffer_.resize(std::max(kStreamBuffer, headerSize_ + kPartLength));
     std::memcpy(buffer_.data(), header.constData(), size_t(headerSize_));
     out_ = buffer_.data() + headerSize_;
+    end_ = buffer_.data() + buffer_.size();
     put(QLatin1StringView(kBytesPrefix));
 }
 
 void StoreFileWriter::flush(char* out) {
     const QByteArrayView part(buffer_.constData(), out - buffer_.constData());
-    if (!failed_ && !part.isEmpty()) failed_ = !write_(part);
+    if (!failed_ && !quotesMissing() && !part.isEmpty()) failed_ = !write_(part);
     out_ = buffer_.data();
 }
 
-char* StoreFileWriter::reserve(qsizetype n) {
-    if (write_ && buffer_.size() - (out_ - buffer_.data()) < n) flush(out_);
+char* StoreFileWriter::makeRoom(qsizetype n) {
+    if (write_) flush(out_);
     const qsizetype used = out_ - buffer_.data();
     if (buffer_.size() - used < n) {
         buffer_.resize(std::max(used + n, buffer_.size() + buffer_.size() / 2));
         out_ = buffer_.data() + used;
+        end_ = buffer_.data() + buffer_.size();
     }
     return out_;
 }
@@ -239,6 +266,7 @@ void StoreFileWriter::putSlowly(const uchar* in, qsizetype n, char*& out) {
 }
 
 void StoreFileWriter::put(QLatin1StringView text) {
+    if (quotesMissing()) return;
     if (pendingHigh_) putPendingHigh();
     const uchar* in = reinterpret_cast<const uchar*>(text.data());
     for (qsizetype left = text.size(); left > 0;) {
@@ -246,13 +274,7 @@ void StoreFileWriter::put(QLatin1StringView text) {
         char* out = reserve(n * kWorstBytesPerLatin1);
         // Nearly every piece is written as it is: copied and checked in one pass, and done again
         // byte by byte only when a byte needs more.
-        uchar special = 0;
-        if (!escapeNextIfHex_)
-            for (qsizetype i = 0; i < n; ++i) {
-                out[i] = char(in[i]);
-                special |= kSpecial[in[i]];
-            }
-        if (!escapeNextIfHex_ && !special)
+        if (!escapeNextIfHex_ && !copyPlain(in, n, out))
             out += n;
         else
             putSlowly(in, n, out);
@@ -273,6 +295,7 @@ void StoreFileWriter::putPendingHigh() {
 }
 
 void StoreFileWriter::put(QStringView text) {
+    if (quotesMissing()) return;
     bool esc = escapeNextIfHex_;
     bool quotes = needsQuotes_;
     qsizetype at = 0;
@@ -327,7 +350,7 @@ QByteArray StoreFileWriter::finish() {
     if (write_ ? quoted_ : needsQuotes_) *out++ = '"';
     *out++ = '\n';
     if (write_) {
-        if (needsQuotes_ != quoted_)
+        if (quoted_ && !needsQuotes_)
             throw Failure(QStringLiteral("The stored text changed while it was written."));
         flush(out);
         buffer_.clear();

@@ -15,8 +15,6 @@
 QByteArray escapedSettingsKey(QStringView key);
 // What the file holds before the value: "[<section>]\n<key>=".
 QByteArray storeFileHead(QStringView section, QStringView key);
-// Whether QSettings quotes the value of this text: when it holds ';', ',' or '='.
-bool storeValueNeedsQuotes(const TextPieces& text);
 
 class StoreFileWriter : public TextSink {
   public:
@@ -24,8 +22,10 @@ class StoreFileWriter : public TextSink {
     // characters the value will have, to size the buffer once.
     StoreFileWriter(QStringView section, QStringView key, qsizetype valueSizeHint = 0);
     // Hands the file to write as it is made, in parts of up to a few megabytes; once write has
-    // returned false, nothing more. quoted must be what storeValueNeedsQuotes says of the text:
-    // the quote comes before the value, and a part once handed on is not taken back.
+    // returned false, nothing more. quoted: whether the value is quoted, as QSettings quotes one
+    // that holds ';', ',' or '='. The quote comes before the value and a part handed on is not
+    // taken back, so a writer told no quotes stops at the first such character (quotesMissing);
+    // the file is then to be made again with them.
     StoreFileWriter(QStringView section, QStringView key, bool quoted,
                     std::function<bool(QByteArrayView)> write);
 
@@ -33,20 +33,24 @@ class StoreFileWriter : public TextSink {
     void put(QLatin1StringView text) override;
     void put(QStringView text) override;
     // The whole file when it is made in memory; otherwise the rest is handed to write and the
-    // result is empty. Throws Failure when the text's need of quotes was not what quoted said:
-    // the parts written then are no file to keep. The writer is spent.
+    // result is empty. Throws Failure when the value was quoted but held nothing that needs it
+    // (the text changed since it was first read). The writer is spent.
     QByteArray finish();
+    // Handing on, told no quotes: the text needs them, and what was handed on is no file.
+    bool quotesMissing() const { return write_ && needsQuotes_ && !quoted_; }
 
   private:
     void putPendingHigh();
     void putSlowly(const uchar* in, qsizetype n, char*& out);
     // Room for at least n more bytes at out_.
-    char* reserve(qsizetype n);
+    char* reserve(qsizetype n) { return end_ - out_ >= n ? out_ : makeRoom(n); }
+    char* makeRoom(qsizetype n);
     void flush(char* out);
 
     std::function<bool(QByteArrayView)> write_;  // empty: the whole file in memory
     QByteArray buffer_;
     char* out_ = nullptr;
+    char* end_ = nullptr;     // of the buffer
     qsizetype quotePos_ = 0;  // in memory: where a quote goes when the value needs one
     qsizetype headerSize_ = 0;
     bool needsQuotes_ = false;
