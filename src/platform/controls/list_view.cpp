@@ -253,6 +253,19 @@ void SliceTableModel::flushAppends() {
     endInsertRows();
 }
 
+QModelIndex SliceTableModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || row < 0 || column < 0 || row >= shown_ || column >= columns())
+        return QModelIndex();
+    return createIndex(row, column);
+}
+
+Qt::ItemFlags SliceTableModel::flags(const QModelIndex& index) const {
+    if (!index.isValid() || index.model() != this || index.row() >= shown_ ||
+        index.column() >= columns())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+}
+
 int SliceTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(shown_);
 }

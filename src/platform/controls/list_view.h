@@ -45,6 +45,11 @@ class SliceTableModel : public QAbstractTableModel {
     QString subItem(qsizetype row) const;
     qsizetype textLength(qsizetype row) const;
     qsizetype subItemLength(qsizetype row) const;
+    // Both together, in characters.
+    qsizetype rowTextLength(qsizetype row) const {
+        checkRow(row);
+        return qsizetype(at(row).nameLength) + qsizetype(at(row).valueLength);
+    }
     // Write the row's text or value at out, which has room for it; the end.
     char16_t* copyText(qsizetype row, char16_t* out) const;
     char16_t* copySubItem(qsizetype row, char16_t* out) const;
@@ -77,6 +82,11 @@ class SliceTableModel : public QAbstractTableModel {
     // A name or value longer than this cannot be held; appending or setting one throws Failure.
     static constexpr qsizetype kMaxCellLength = 0x7FFFFFFF;
 
+    // index and flags answer without the base classes' virtual calls: a view lays out a long
+    // list by asking both of every row.
+    QModelIndex index(int row, int column,
+                      const QModelIndex& parent = QModelIndex()) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;

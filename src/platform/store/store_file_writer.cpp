@@ -15,14 +15,14 @@ constexpr char kHexUpper[] = "0123456789ABCDEF";
 constexpr char kHexLower[] = "0123456789abcdef";
 constexpr QByteArrayView kBytesPrefix = "@ByteArray(";
 // A long piece is encoded in parts, so the buffer never needs room for its worst case at once.
-constexpr qsizetype kPartLength = 1 << 16;
+constexpr qsizetype kPartLength = 1 << 14;
 // Each UTF-16 unit is at most three UTF-8 bytes, each at most four escaped ("\xff"); a Latin-1
 // character is at most two UTF-8 bytes.
 constexpr qsizetype kWorstBytesPerUnit = 12;
 constexpr qsizetype kWorstBytesPerLatin1 = 8;
-// What a writer that hands its file on holds at most: big enough that the writes are few and
-// large, small beside any list worth timing.
-constexpr qsizetype kStreamBuffer = 4 << 20;
+// What a writer that hands its file on holds: big enough that the writes are few, small enough to
+// stay in the processor's cache between being filled and being written.
+constexpr qsizetype kStreamBuffer = 512 << 10;
 
 // How the value escaping treats a byte: written as it is, as it is unless it follows an escape
 // (a hex digit would run into it), as it is but the value gets quotes, or escaped.
@@ -138,19 +138,31 @@ void putUtf8(char*& out, char32_t c, bool& esc, bool& quotes) {
 
 // Copies the n bytes at in to out and says whether any of them is not written as it is or
 // makes the value quoted, reading none but them (a cell's text may end its buffer). Sixteen
-// bytes are looked at in one go where the processor can; most pieces are a few dozen bytes.
+// bytes are looked at in one go where the processor can; most pieces are a few to a few dozen
+// bytes.
 bool copyPlain(const uchar* in, qsizetype n, char* out) {
 #if defined(__SSE2__)
-    if (n >= 8) {
+    if (n >= 4) {
         auto special = [](__m128i v) {
+            auto is = [v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
             // Signed, so the bytes from 0x80 up count as below 0x20.
-            __m128i hit = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
-            for (char c : {'\x7f', '"', '\\', ';', ',', '='})
-                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
+            const __m128i control = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
+            const __m128i hit = _mm_or_si128(
+                _mm_or_si128(_mm_or_si128(control, is('\x7f')), _mm_or_si128(is('"'), is('\\'))),
+                _mm_or_si128(_mm_or_si128(is(';'), is(',')), is('=')));
             return _mm_movemask_epi8(hit) != 0;
         };
+        if (n < 8) {
+            quint32 first;
+            quint32 last;
+            std::memcpy(&first, in, 4);
+            std::memcpy(&last, in + n - 4, 4);
+            std::memcpy(out, &first, 4);
+            std::memcpy(out + n - 4, &last, 4);
+            return special(_mm_set_epi32(int(last), int(first), int(last), int(first)));
+        }
         if (n <= 16) {
-            // Two words that overlap when n < 16.
+            // Two words, which overlap when n < 16.
             quint64 first;
             quint64 last;
             std::memcpy(&first, in, 8);

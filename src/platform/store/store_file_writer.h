@@ -37,7 +37,7 @@ class StoreFileWriter : public TextSink {
     // (the text changed since it was first read). The writer is spent.
     QByteArray finish();
     // Handing on, told no quotes: the text needs them, and what was handed on is no file.
-    bool quotesMissing() const { return write_ && needsQuotes_ && !quoted_; }
+    bool quotesMissing() const { return needsQuotes_ && !quoted_ && write_; }
 
   private:
     void putPendingHigh();
