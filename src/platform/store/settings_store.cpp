@@ -376,7 +376,7 @@ void QtSettingsStore::writeOwnShape(const QString& appName, const QString& secti
         lock.unlock();
         return saveThroughQSettings(appName, section, key, joined(value, sizeHint));
     }
-    // The file is made and written a few megabytes at a time. A value with ';', ',' or '=' is
+    // The file is made and written half a megabyte at a time. A value with ';', ',' or '=' is
     // quoted, and the quote comes first: such a value is made again from the start with it.
     bool quoted = false;
     qint64 written = 0;

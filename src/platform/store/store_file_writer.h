@@ -1,7 +1,7 @@
 #pragma once
 // Writing the store's file (store_file_format.h) without going through QSettings: the value's
 // text is escaped piece by piece straight into one buffer, which is either the whole file or a
-// part of a few megabytes handed on to be written and then used again.
+// part of half a megabyte handed on to be written and then used again.
 
 #include "platform/store/text_sink.h"
 
@@ -21,7 +21,7 @@ class StoreFileWriter : public TextSink {
     // Makes the whole file in memory for finish to return. valueSizeHint: about how many
     // characters the value will have, to size the buffer once.
     StoreFileWriter(QStringView section, QStringView key, qsizetype valueSizeHint = 0);
-    // Hands the file to write as it is made, in parts of up to a few megabytes; once write has
+    // Hands the file to write as it is made, in parts of about half a megabyte; once write has
     // returned false, nothing more. quoted: whether the value is quoted, as QSettings quotes one
     // that holds ';', ',' or '='. The quote comes before the value and a part handed on is not
     // taken back, so a writer told no quotes stops at the first such character (quotesMissing);
