@@ -94,8 +94,7 @@ struct Content {
     const ContentParts* parts = nullptr;
 };
 
-// Writes the parts one after the other. Each is sent on to the disk at once, so that the disk
-// writes while the next is made and the final sync has little left to wait for.
+// Writes the parts one after the other, from the start again when content asks to.
 bool writeParts(int fd, const ContentParts& parts) {
     for (;;) {
         qint64 offset = 0;
@@ -106,7 +105,6 @@ bool writeParts(int fd, const ContentParts& parts) {
                 error = errno;
                 return false;
             }
-            ::sync_file_range(fd, offset, part.size(), SYNC_FILE_RANGE_WRITE);
             offset += part.size();
             return true;
         });
