@@ -7,11 +7,15 @@
 #include "slices/store_notice.h"
 #include "windows/form1.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <memory>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -19,8 +23,7 @@ constexpr QStringView separator() { return QStringView(kNameValueSeparator); }
 constexpr QStringView terminator() { return QStringView(kRowTerminator); }
 
 qsizetype encodedLength(const SliceTableModel& items, qsizetype row) {
-    return items.textLength(row) + separator().size() + items.subItemLength(row) +
-           terminator().size();
+    return items.rowTextLength(row) + separator().size() + terminator().size();
 }
 
 qsizetype encodedSize(const SliceTableModel& items) {
@@ -65,69 +68,111 @@ bool markerAt(const char16_t* at, const char16_t* marker) {
     return std::memcmp(at, marker, kMarkerLength * sizeof(char16_t)) == 0;
 }
 
+// The first place from from on, before to, where a marker's lead character stands; to when
+// none does. Eight characters at a time where the processor can, inline: the markers come every
+// dozen characters or so, too often for a search that is a call.
+qsizetype findLead(const char16_t* p, qsizetype from, qsizetype to) {
+#if defined(__SSE2__)
+    const __m128i lead = _mm_set1_epi16(short(kRowTerminator[0]));
+    for (; from + 8 <= to; from += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
+        if (const int hit = _mm_movemask_epi8(_mm_cmpeq_epi16(v, lead)))
+            return from + __builtin_ctz(unsigned(hit)) / 2;
+    }
+#endif
+    while (from < to && p[from] != kRowTerminator[0]) ++from;
+    return from;
+}
+
 // The first name/value separator in text from a position on, or -1.
 qsizetype findSeparator(QStringView text, qsizetype from) {
     const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
-    for (qsizetype i = from; i + kMarkerLength <= text.size(); ++i)
-        if (p[i] == kNameValueSeparator[0] && markerAt(p + i, kNameValueSeparator)) return i;
+    const qsizetype to = text.size() - kMarkerLength + 1;
+    for (qsizetype i = findLead(p, from, to); i < to; i = findLead(p, i + 1, to))
+        if (markerAt(p + i, kNameValueSeparator)) return i;
     return -1;
 }
 
+// Where the first row terminator in text ends; its size when it holds none.
+qsizetype firstTerminatorEnd(const char16_t* p, qsizetype size) {
+    const qsizetype to = size - kMarkerLength + 1;
+    for (qsizetype i = findLead(p, 0, to); i < to; i = findLead(p, i + 1, to))
+        if (markerAt(p + i, kRowTerminator)) return i + kMarkerLength;
+    return size;
+}
+
 // Splits the stored text into pieces at the row terminators as it arrives in parts, noting the
-// first name/value separator of each piece. A plain loop: the separators come every few
-// characters, too often for a vectorised search to pay for its calls.
+// first name/value separator of each piece. The pieces are handed out where they stand in the
+// part; only the piece that runs on into the next part is copied, to be finished there.
 class PieceSplitter {
   public:
     // onPiece(piece, separator): separator is the position of the first name/value separator
     // in the piece, or -1.
     template <class OnPiece>
     void feed(QStringView part, OnPiece&& onPiece) {
-        held_.append(part);
-        split(onPiece, false);
-        // Only the unfinished piece is kept.
-        if (start_ > 0) {
-            held_.remove(0, start_);
-            at_ -= start_;
-            if (separator_ >= 0) separator_ -= start_;
-            start_ = 0;
+        if (!held_.isEmpty()) {
+            // The piece from before ends in this part at the latest with the part's first
+            // terminator; one may also have begun before the part.
+            const qsizetype end = firstTerminatorEnd(utf16(part), part.size());
+            held_.append(part.first(end));
+            held_scan_.split(utf16(held_), held_.size(), onPiece);
+            if (end == part.size()) return keep(QString(held_), held_scan_);
+            part = part.sliced(end);  // the held text is used up
         }
+        Scan scan;
+        scan.split(utf16(part), part.size(), onPiece);
+        keep(part, scan);
     }
     template <class OnPiece>
     void finish(OnPiece&& onPiece) {
-        split(onPiece, true);
+        const char16_t* p = utf16(held_);
+        held_scan_.split(p, held_.size(), onPiece);
+        onPiece(QStringView(p + held_scan_.start, held_.size() - held_scan_.start),
+                held_scan_.separator < 0 ? -1 : held_scan_.separator - held_scan_.start);
     }
 
   private:
-    template <class OnPiece>
-    void split(OnPiece& onPiece, bool last) {
-        const char16_t* p = reinterpret_cast<const char16_t*>(held_.utf16());
-        const qsizetype size = held_.size();
-        // A marker that has not fully arrived is looked at once it has.
-        while (at_ + kMarkerLength <= size) {
-            if (p[at_] != kRowTerminator[0]) {
-                ++at_;
-            } else if (markerAt(p + at_, kRowTerminator)) {
-                onPiece(QStringView(p + start_, at_ - start_),
-                        separator_ < 0 ? -1 : separator_ - start_);
-                at_ += kMarkerLength;
-                start_ = at_;
-                separator_ = -1;
-            } else if (markerAt(p + at_, kNameValueSeparator)) {
-                if (separator_ < 0) separator_ = at_;
-                at_ += kMarkerLength;
-            } else {
-                ++at_;
+    // Where a look through a text has got to.
+    struct Scan {
+        qsizetype start = 0;  // of the unfinished piece
+        qsizetype at = 0;     // where to look on
+        qsizetype separator = -1;
+
+        template <class OnPiece>
+        void split(const char16_t* p, qsizetype size, OnPiece& onPiece) {
+            // A marker that has not fully arrived is looked at once it has.
+            const qsizetype to = size - kMarkerLength + 1;
+            while ((at = findLead(p, at, to)) < to) {
+                if (markerAt(p + at, kRowTerminator)) {
+                    onPiece(QStringView(p + start, at - start),
+                            separator < 0 ? -1 : separator - start);
+                    at += kMarkerLength;
+                    start = at;
+                    separator = -1;
+                } else if (markerAt(p + at, kNameValueSeparator)) {
+                    if (separator < 0) separator = at;
+                    at += kMarkerLength;
+                } else {
+                    ++at;
+                }
             }
         }
-        if (last)
-            onPiece(QStringView(p + start_, size - start_),
-                    separator_ < 0 ? -1 : separator_ - start_);
+    };
+
+    static const char16_t* utf16(QStringView text) {
+        return reinterpret_cast<const char16_t*>(text.utf16());
+    }
+    // Keeps the unfinished piece of text, which scan has looked through.
+    void keep(QStringView text, Scan scan) {
+        held_ = text.sliced(scan.start).toString();
+        scan.at -= scan.start;
+        if (scan.separator >= 0) scan.separator -= scan.start;
+        scan.start = 0;
+        held_scan_ = scan;
     }
 
     QString held_;
-    qsizetype start_ = 0;
-    qsizetype at_ = 0;
-    qsizetype separator_ = -1;
+    Scan held_scan_;
 };
 
 // Lines 144 to 150 for one piece of the stored text.
@@ -161,21 +206,22 @@ using RowRuns = std::vector<std::pair<qsizetype, qsizetype>>;
 
 void storeRows(Form1& form, const RowRuns& runs, qsizetype length) {
     const SliceTableModel& items = form.ListView1->items();
+    // The markers are ASCII, and one byte a character is the quicker form to encode.
+    const QByteArray separatorBytes = separator().toLatin1();
+    const QByteArray terminatorBytes = terminator().toLatin1();
+    const QLatin1StringView separatorText(separatorBytes);
+    const QLatin1StringView terminatorText(terminatorBytes);
     form.platform.settings->saveSetting(
         QString::fromUtf16(kSettingsAppName), productTitle(), QString::fromUtf16(kDataKey),
-        [&](const std::function<void(QAnyStringView)>& put) {
-            // The markers are ASCII, and one byte a character is the quicker form to encode.
-            const QByteArray separatorBytes = separator().toLatin1();
-            const QByteArray terminatorBytes = terminator().toLatin1();
-            const QLatin1StringView separatorText(separatorBytes);
-            const QLatin1StringView terminatorText(terminatorBytes);
-            for (const auto& [first, last] : runs)
-                for (qsizetype row = first; row <= last; ++row) {
-                    put(items.textView(row));
-                    put(separatorText);
-                    put(items.subItemTextView(row));
-                    put(terminatorText);
-                }
+        [&](TextSink& text) {
+            for (const auto& run : runs)
+                items.forEachRow(run.first, run.second,
+                                 [&](QAnyStringView name, QAnyStringView value) {
+                                     text.putAny(name);
+                                     text.put(separatorText);
+                                     text.putAny(value);
+                                     text.put(terminatorText);
+                                 });
         },
         length);
 }

@@ -1,10 +1,12 @@
 #include "platform/store/store_file_format.h"
+#include "platform/failure.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <cstring>
 
 namespace {
 
@@ -149,4 +151,66 @@ TEST(StoreFileFormatTest, FilesOfAnyOtherShapeAreLeftToQSettings) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(readByUs(c.file), c.read);
     }
+}
+
+// The file handed on in parts as it is made, and read a megabyte at a time: the same bytes as
+// QSettings writes and the same text as it reads, wherever a part ends, whatever it cuts.
+TEST(StoreFileFormatTest, FilesWrittenAndReadInPartsAreTheSameAsWhole) {
+    QTemporaryDir dir;
+    int files = 0;
+    auto written = [&](const QByteArray& bytes) {
+        const QString path = dir.filePath(QStringLiteral("f%1.conf").arg(++files));
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        return path;
+    };
+    QRandomGenerator random(1121);
+    // Long enough for the writer to hand on several parts; the second needs quotes.
+    for (const QString& text :
+         {randomText(random, 1200000), QStringLiteral("a=b").repeated(2 << 20)}) {
+        QSettings theirs(dir.filePath(QStringLiteral("theirs.conf")), QSettings::IniFormat);
+        theirs.setValue(kSection + u'/' + kKey, text.toUtf8());
+        theirs.sync();
+        QByteArray parts;
+        int count = 0;
+        // Told no quotes first: a text that needs them stops that writer, to be written again.
+        for (bool quoted : {false, true}) {
+            parts.clear();
+            StoreFileWriter writer(kSection, kKey, quoted, [&](QByteArrayView part) {
+                parts += part;
+                ++count;
+                return true;
+            });
+            writer.put(QStringView(text));
+            writer.finish();
+            if (!writer.quotesMissing()) break;
+        }
+        EXPECT_GT(count, 1);
+        ASSERT_EQ(parts, fileBytes(theirs.fileName()));
+        EXPECT_EQ(readByUs(parts), QString::fromUtf8(text.toUtf8()));
+    }
+    // A quoted text that needs no quotes had changed since it was found to need them.
+    StoreFileWriter quoted(kSection, kKey, true, [](QByteArrayView) { return true; });
+    quoted.put(QLatin1StringView("ab"));
+    EXPECT_THROW(quoted.finish(), Failure);
+
+    // Every kind of escape, and a UTF-8 sequence in a text value, cut by the reading's part
+    // boundary at each of its bytes.
+    const QByteArray head = "[Quorvel%20Wedge%20Studio%20Deluxe]\nData=";
+    constexpr qsizetype kPart = 1 << 20;
+    for (const QByteArray& form : {QByteArray("@ByteArray("), QByteArray()})
+        for (const char* cut : {"\\x4e4f1", "\\017x", "\\101x", "\\\\x", "\\\"x", "\\qx",
+                                "\"a,b\" ", "\xc3\xa9\xe2\x82\xac", "\\", "\\x"})
+            for (qsizetype at = 0; at < qsizetype(std::strlen(cut)); ++at) {
+                SCOPED_TRACE(std::string(cut) + " cut after " + std::to_string(at));
+                const QByteArray tail = cut + QByteArray(form.isEmpty() ? "\n" : ")\n");
+                const QByteArray file =
+                    head + form + QByteArray(kPart - head.size() - form.size() - at, 'a') + tail;
+                const std::optional<QString> ours = readByUs(file);
+                // The same value short enough to be read in one part.
+                EXPECT_EQ(ours.has_value(), readByUs(head + form + "a" + tail).has_value());
+                if (ours) {
+                    EXPECT_EQ(*ours, readByQSettings(written(file)));
+                }
+            }
 }

@@ -75,15 +75,6 @@ char16_t* widen(const char* from, qsizetype length, char16_t* to) {
 
 }  // namespace
 
-qsizetype SliceTableModel::nameEnd(const Row& r) const {
-    return r.start + qsizetype(r.nameLength) * (r.wideName ? 2 : 1);
-}
-
-qsizetype SliceTableModel::valueStart(const Row& r) const {
-    const qsizetype end = nameEnd(r);
-    return r.wideValue ? end + (end % 2) : end;
-}
-
 qsizetype SliceTableModel::endOf(const Row& r) const {
     return valueStart(r) + qsizetype(r.valueLength) * (r.wideValue ? 2 : 1);
 }
@@ -261,6 +252,19 @@ void SliceTableModel::flushAppends() {
     beginInsertRows(QModelIndex(), int(shown_), int(count() - 1));
     shown_ = count();
     endInsertRows();
+}
+
+QModelIndex SliceTableModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || row < 0 || column < 0 || row >= shown_ || column >= columns())
+        return QModelIndex();
+    return createIndex(row, column);
+}
+
+Qt::ItemFlags SliceTableModel::flags(const QModelIndex& index) const {
+    if (!index.isValid() || index.model() != this || index.row() >= shown_ ||
+        index.column() >= columns())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
 }
 
 int SliceTableModel::rowCount(const QModelIndex& parent) const {

@@ -45,12 +45,30 @@ class SliceTableModel : public QAbstractTableModel {
     QString subItem(qsizetype row) const;
     qsizetype textLength(qsizetype row) const;
     qsizetype subItemLength(qsizetype row) const;
+    // Both together, in characters.
+    qsizetype rowTextLength(qsizetype row) const {
+        checkRow(row);
+        return qsizetype(at(row).nameLength) + qsizetype(at(row).valueLength);
+    }
     // Write the row's text or value at out, which has room for it; the end.
     char16_t* copyText(qsizetype row, char16_t* out) const;
     char16_t* copySubItem(qsizetype row, char16_t* out) const;
     // The row's text or value as the list holds it, until the list next changes.
     QAnyStringView textView(qsizetype row) const { return view(cell(row, 0)); }
     QAnyStringView subItemTextView(qsizetype row) const { return view(cell(row, 1)); }
+    // Calls cells(name, value) with the texts of the rows from first to last as the list holds
+    // them, as views valid for the call.
+    template <class Cells>
+    void forEachRow(qsizetype first, qsizetype last, Cells&& cells) const {
+        if (first > last) return;
+        checkRow(first);
+        checkRow(last);
+        for (qsizetype row = first; row <= last; ++row) {
+            const Row& r = at(row);
+            cells(view(Cell{bytes_.data() + r.start, r.nameLength, bool(r.wideName)}),
+                  view(Cell{bytes_.data() + valueStart(r), r.valueLength, bool(r.wideValue)}));
+        }
+    }
     // The value for a moment, without allocating for a short one.
     CellText subItemView(qsizetype row) const;
     void remove(qsizetype row);
@@ -64,6 +82,11 @@ class SliceTableModel : public QAbstractTableModel {
     // A name or value longer than this cannot be held; appending or setting one throws Failure.
     static constexpr qsizetype kMaxCellLength = 0x7FFFFFFF;
 
+    // index and flags answer without the base classes' virtual calls: a view lays out a long
+    // list by asking both of every row.
+    QModelIndex index(int row, int column,
+                      const QModelIndex& parent = QModelIndex()) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -85,8 +108,13 @@ class SliceTableModel : public QAbstractTableModel {
     };
     void checkRow(qsizetype row) const;
     const Row& at(qsizetype row) const { return rows_[size_t(row - 1)]; }
-    qsizetype nameEnd(const Row& r) const;
-    qsizetype valueStart(const Row& r) const;
+    static qsizetype nameEnd(const Row& r) {
+        return r.start + qsizetype(r.nameLength) * (r.wideName ? 2 : 1);
+    }
+    static qsizetype valueStart(const Row& r) {
+        const qsizetype end = nameEnd(r);
+        return r.wideValue ? end + (end % 2) : end;
+    }
     qsizetype endOf(const Row& r) const;
     Cell cell(qsizetype row, int column) const;
     static char16_t* copy(const Cell& cell, char16_t* out);

@@ -72,11 +72,8 @@ class Fd {
     int fd_;
 };
 
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* at = bytes.constData();
-    qint64 left = bytes.size();
-    qint64 offset = 0;
-    while (left > 0) {
+bool writeAt(int fd, const char* at, qint64 size, qint64 offset) {
+    for (qint64 left = size; left > 0;) {
         const ssize_t written = ::pwrite(fd, at, size_t(left), offset);
         if (written < 0 && errno == EINTR) continue;
         // A short write is the disk or the size limit running out; the next call says which.
@@ -89,6 +86,33 @@ bool writeAll(int fd, const QByteArray& bytes) {
         left -= written;
     }
     return true;
+}
+
+// The content to write: one array, or parts made as they are written.
+struct Content {
+    const QByteArray* whole = nullptr;
+    const ContentParts* parts = nullptr;
+};
+
+// Writes the parts one after the other, from the start again when content asks to.
+bool writeParts(int fd, const ContentParts& parts) {
+    for (;;) {
+        qint64 offset = 0;
+        int error = 0;
+        const bool whole = parts([&](QByteArrayView part) {
+            if (error) return false;
+            if (!writeAt(fd, part.data(), part.size(), offset)) {
+                error = errno;
+                return false;
+            }
+            offset += part.size();
+            return true;
+        });
+        errno = error;
+        if (error) return false;
+        if (whole) return true;
+        if (::ftruncate(fd, 0) != 0) return false;
+    }
 }
 
 // Takes the room for size bytes now, so a full disk or a size limit shows before anything is
@@ -232,7 +256,7 @@ enum class Outcome { Done, Failed, WriteInPlace };
 
 // The new content under a temporary name beside the file, then renamed over it.
 Outcome replaceByRename(int folder, const std::string& name, const struct stat* old,
-                        const QByteArray& content, mode_t newFileMode, ReplaceResult& result) {
+                        const Content& content, mode_t newFileMode, ReplaceResult& result) {
     Fd oldFile(old ? ::openat(folder, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1);
     if (old && oldFile.get() < 0) return Outcome::WriteInPlace;
     std::string part;
@@ -268,9 +292,19 @@ Outcome replaceByRename(int folder, const std::string& name, const struct stat* 
     }
     {
         const FileSizeSignalIgnored sizeLimitFails;
-        if (!reserveRoom(fd.get(), content.size()) || !writeAll(fd.get(), content) ||
-            ::fsync(fd.get()) != 0)
-            return discard(ReplaceFailure::CannotWrite, errno);
+        bool written = false;
+        try {
+            // Parts are not reserved for: their size is not known before they are made, and a
+            // full disk fails their writes as well.
+            written = content.whole ? reserveRoom(fd.get(), content.whole->size()) &&
+                                          writeAt(fd.get(), content.whole->constData(),
+                                                  content.whole->size(), 0)
+                                    : writeParts(fd.get(), *content.parts);
+        } catch (...) {
+            ::unlinkat(folder, part.c_str(), 0);
+            throw;
+        }
+        if (!written || ::fsync(fd.get()) != 0) return discard(ReplaceFailure::CannotWrite, errno);
     }
     if (!fd.close()) return discard(ReplaceFailure::CannotWrite, errno);
     if (::renameat(folder, part.c_str(), folder, name.c_str()) != 0) {
@@ -288,7 +322,14 @@ Outcome replaceByRename(int folder, const std::string& name, const struct stat* 
 // The new content written over the old in the same file, which so keeps its inode and all that
 // hangs on it. The room is taken first: after that only a failing disk or a kill can stop the
 // write half-way.
-ReplaceResult replaceInPlace(int folder, const std::string& name, const QByteArray& content) {
+ReplaceResult replaceInPlace(int folder, const std::string& name, const Content& given) {
+    QByteArray gathered;
+    const auto gather = [&](QByteArrayView part) {
+        gathered.append(part);
+        return true;
+    };
+    while (given.parts && !(*given.parts)(gather)) gathered.clear();
+    const QByteArray& content = given.whole ? *given.whole : gathered;
     Fd fd(::openat(folder, name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         return failed(ReplaceFailure::CannotCreate, errno == EACCES || errno == EPERM
@@ -300,16 +341,13 @@ ReplaceResult replaceInPlace(int folder, const std::string& name, const QByteArr
     const FileSizeSignalIgnored sizeLimitFails;
     if (!reserveRoom(fd.get(), content.size()))
         return failed(ReplaceFailure::CannotWrite, errorText(errno));
-    if (!writeAll(fd.get(), content) || ::ftruncate(fd.get(), off_t(content.size())) != 0 ||
-        ::fsync(fd.get()) != 0 || !fd.close())
+    if (!writeAt(fd.get(), content.constData(), content.size(), 0) ||
+        ::ftruncate(fd.get(), off_t(content.size())) != 0 || ::fsync(fd.get()) != 0 || !fd.close())
         return failed(ReplaceFailure::CannotWrite, errorText(errno));
     return {};
 }
 
-}  // namespace
-
-ReplaceResult replaceFileContent(const QString& path, const QByteArray& content,
-                                 mode_t newFileMode) {
+ReplaceResult replace(const QString& path, const Content& content, mode_t newFileMode) {
     if (path.isEmpty()) return failed(ReplaceFailure::CannotCreate, QStringLiteral("no name"));
     const QByteArray given = QFile::encodeName(path);
     // Through a link, the file it names is replaced and the link stays.
@@ -366,4 +404,16 @@ ReplaceResult replaceFileContent(const QString& path, const QByteArray& content,
             return replaceInPlace(folder.get(), name, content);
     }
     return result;
+}
+
+}  // namespace
+
+ReplaceResult replaceFileContent(const QString& path, const QByteArray& content,
+                                 mode_t newFileMode) {
+    return replace(path, Content{&content, nullptr}, newFileMode);
+}
+
+ReplaceResult replaceFileContent(const QString& path, const ContentParts& content,
+                                 mode_t newFileMode) {
+    return replace(path, Content{nullptr, &content}, newFileMode);
 }

@@ -13,7 +13,9 @@
 
 #include <sys/types.h>
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <functional>
 
 enum class ReplaceFailure {
     None,
@@ -35,4 +37,16 @@ struct ReplaceResult {
 // Makes content the whole content of the file at path, creating it with newFileMode (less the
 // umask) when there is none. Success only once the content and the folder entry are on disk.
 ReplaceResult replaceFileContent(const QString& path, const QByteArray& content,
+                                 mode_t newFileMode = 0666);
+
+// Appends a part of the content; false once a write has failed, and the rest is not wanted.
+using ContentWrite = std::function<bool(QByteArrayView part)>;
+// The content made while it is written, so that it is never held whole: content hands write its
+// parts in order and returns true, or false to start over, when what it wrote is dropped and it
+// is called again. It is also called again when a rename is refused after the write. Where the
+// file is written in place, the parts are gathered first, to reserve the room for all of them
+// before the old content is touched. An exception from content leaves the file as it was and
+// goes on to the caller.
+using ContentParts = std::function<bool(const ContentWrite& write)>;
+ReplaceResult replaceFileContent(const QString& path, const ContentParts& content,
                                  mode_t newFileMode = 0666);

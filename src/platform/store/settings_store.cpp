@@ -132,36 +132,59 @@ class WholeText : public StoredText {
     QString text_;
 };
 
-// The file's bytes and where its value stands in them; absent when there is no file.
+// The bytes of an open file, read where they are asked for.
+StoreFileBytes bytesOf(const QFile& file) {
+    return [fd = file.handle()](qint64 offset, char* to, qsizetype size) -> qsizetype {
+        qsizetype got = 0;
+        while (got < size) {
+            const ssize_t n = ::pread(fd, to + got, size_t(size - got), off_t(offset + got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return -1;
+            if (n == 0) break;
+            got += qsizetype(n);
+        }
+        return got;
+    };
+}
+
+// The store's file, kept open from the look at its shape to the reading of its value; absent
+// when there is no file.
 class OwnShapeText : public StoredText {
   public:
     OwnShapeText() = default;
-    OwnShapeText(QByteArray file, const StoredValue& value)
-        : file_(std::move(file)), value_(value) {}
+    OwnShapeText(QString path, std::unique_ptr<QFile> file, const StoredValue& value)
+        : path_(std::move(path)), file_(std::move(file)), value_(value) {}
     bool present() const { return value_.has_value(); }
     bool isEmpty() const override { return !value_ || value_->isEmpty(); }
-    qsizetype sizeHint() const override { return file_.size(); }
+    qsizetype sizeHint() const override { return file_ ? qsizetype(file_->size()) : 0; }
     void read(const std::function<void(QStringView)>& piece) const override {
-        if (value_) value_->decode(piece);
+        // The open file is read again; only a write in place since (another program's) or a
+        // failing disk gives other bytes than the look saw.
+        if (value_ && !value_->decode(piece))
+            throw Failure(QStringLiteral("The settings file %1 could not be read whole; it "
+                                         "changed or the disk failed while it was read.")
+                              .arg(path_));
     }
 
   private:
-    QByteArray file_;  // the value's bytes point into it; moving it keeps them in place
+    QString path_;
+    std::unique_ptr<QFile> file_;  // the value reads from it
     std::optional<StoredValue> value_;
 };
 
-QString joined(const TextPieces& value, qsizetype sizeHint) {
+// Collects the pieces into one text, for stores that take nothing else.
+class JoinedText : public TextSink {
+  public:
+    explicit JoinedText(qsizetype sizeHint) { text.reserve(sizeHint); }
+    void put(QLatin1StringView piece) override { text.append(piece); }
+    void put(QStringView piece) override { text.append(piece); }
     QString text;
-    text.reserve(sizeHint);
-    value([&](QAnyStringView piece) {
-        piece.visit([&](auto v) {
-            if constexpr (std::is_same_v<decltype(v), QUtf8StringView>)
-                text += QString::fromUtf8(v);
-            else
-                text.append(v);
-        });
-    });
-    return text;
+};
+
+QString joined(const TextPieces& value, qsizetype sizeHint) {
+    JoinedText text(sizeHint);
+    value(text);
+    return std::move(text.text);
 }
 
 QtSettingsStore::Seen seenNow(const QString& path, const QString& section, const QString& key) {
@@ -180,17 +203,15 @@ bool sameFile(const QtSettingsStore::Seen& a, const QtSettingsStore::Seen& b) {
            a.modified == b.modified && a.inode == b.inode;
 }
 
-// The whole of a regular file, or nothing when it is not one or cannot be read.
-std::optional<QByteArray> readRegularFile(const QString& path) {
-    QFile file;
+// The regular file at path, open, or nothing when it is not one or cannot be opened.
+std::unique_ptr<QFile> openRegular(const QString& path) {
+    auto file = std::make_unique<QFile>();
     try {
-        openRegularFile(file, path);
+        openRegularFile(*file, path);
     } catch (const Failure&) {
-        return std::nullopt;
+        return nullptr;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return std::nullopt;
-    return bytes;
+    return file;
 }
 
 }  // namespace
@@ -260,13 +281,13 @@ std::unique_ptr<StoredText> QtSettingsStore::readOwnShape(const QString& appName
     // No lock: a write replaces the file by a rename, so a read sees the old or the new; only a
     // file that a rename would strip of its owner or links is written in place, all at once.
     const Seen before = seenNow(path, section, key);
-    std::optional<QByteArray> file = readRegularFile(path);
+    std::unique_ptr<QFile> file = openRegular(path);
     if (!file) return nullptr;
-    const std::optional<StoredValue> value = StoredValue::find(*file, section, key);
+    const std::optional<StoredValue> value = StoredValue::find(bytesOf(*file), section, key);
     if (!value) return nullptr;
     const Seen after = seenNow(path, section, key);
     if (sameFile(before, after)) seen_[appName] = after;
-    return std::make_unique<OwnShapeText>(std::move(*file), *value);
+    return std::make_unique<OwnShapeText>(path, std::move(file), *value);
 }
 
 bool QtSettingsStore::stillOwnShape(const QString& appName, const QString& section,
@@ -277,8 +298,8 @@ bool QtSettingsStore::stillOwnShape(const QString& appName, const QString& secti
     const auto seen = seen_.find(appName);
     if (seen != seen_.end() && sameFile(seen->second, now)) return true;
     // Another program wrote it since: what it holds now decides.
-    const std::optional<QByteArray> file = readRegularFile(path);
-    return file && StoredValue::find(*file, section, key).has_value();
+    const std::unique_ptr<QFile> file = openRegular(path);
+    return file && StoredValue::find(bytesOf(*file), section, key).has_value();
 }
 
 QString QtSettingsStore::GetSetting(const QString& appName, const QString& section,
@@ -310,7 +331,7 @@ std::unique_ptr<StoredText> QtSettingsStore::readSetting(const QString& appName,
 void QtSettingsStore::SaveSetting(const QString& appName, const QString& section,
                                   const QString& key, const QString& value) {
     saveSetting(
-        appName, section, key, [&](const auto& put) { put(value); }, value.size());
+        appName, section, key, [&](TextSink& text) { text.put(QStringView(value)); }, value.size());
 }
 
 void QtSettingsStore::saveSetting(const QString& appName, const QString& section,
@@ -355,11 +376,23 @@ void QtSettingsStore::writeOwnShape(const QString& appName, const QString& secti
         lock.unlock();
         return saveThroughQSettings(appName, section, key, joined(value, sizeHint));
     }
-    StoreFileWriter writer(section, key, sizeHint);
-    value([&](QAnyStringView piece) { writer.append(piece); });
-    const QByteArray bytes = writer.finish();
-    const ReplaceResult replaced = replaceFileContent(path, bytes);
-    if (!replaced.ok()) throw cannotWrite(path, bytes.size(), replaced.reason);
+    // The file is made and written half a megabyte at a time. A value with ';', ',' or '=' is
+    // quoted, and the quote comes first: such a value is made again from the start with it.
+    bool quoted = false;
+    qint64 written = 0;
+    const ReplaceResult replaced = replaceFileContent(path, [&](const ContentWrite& write) {
+        written = 0;
+        StoreFileWriter writer(section, key, quoted, [&](QByteArrayView part) {
+            written += part.size();
+            return write(part);
+        });
+        value(writer);
+        writer.finish();
+        quoted = quoted || writer.quotesMissing();
+        return !writer.quotesMissing();
+    });
+    if (!replaced.ok())
+        throw cannotWrite(path, std::max<qint64>(written, sizeHint), replaced.reason);
     seen_[appName] = seenNow(path, section, key);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Per-user text settings addressed by application name, section and key.
 
-#include <QAnyStringView>
+#include "platform/store/text_sink.h"
+
 #include <QString>
 #include <functional>
 #include <map>
@@ -17,12 +18,10 @@ class StoredText {
     virtual bool isEmpty() const = 0;
     // About how many characters the text has (an upper bound for the stores here).
     virtual qsizetype sizeHint() const = 0;
-    // The text's consecutive pieces, each valid for the call only.
+    // The text's consecutive pieces, each valid for the call only. Throws Failure when the text
+    // cannot be read whole; the pieces handed out then are only a part of it.
     virtual void read(const std::function<void(QStringView)>& piece) const = 0;
 };
-
-// A text to store, given in pieces: calls put with each of them in order.
-using TextPieces = std::function<void(const std::function<void(QAnyStringView)>& put)>;
 
 class SettingsStore {
   public:

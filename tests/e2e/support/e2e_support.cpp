@@ -12,9 +12,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QSize>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -65,17 +67,31 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     return pid;
 }
 
+// The most resident memory the running program has held (VmHWM), in KiB; 0 once it has ended.
+// wait4's ru_maxrss is no measure of it: that counts the memory this process held when it forked
+// the program too, which the kernel carries over the exec.
+long highWaterKiB(pid_t pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+// peakKiB: the program's high-water mark seen while waiting, kept as the largest so far; an
+// exit before any was seen leaves ru_maxrss, which may be too large.
 bool waitPid(pid_t pid, int* status, std::chrono::milliseconds timeout, double* cpu = nullptr,
              long* peakKiB = nullptr) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
+        if (peakKiB) *peakKiB = std::max(*peakKiB, highWaterKiB(pid));
         rusage usage = {};
         const pid_t r = ::wait4(pid, status, WNOHANG, &usage);
         if (r == pid) {
             if (cpu)
                 *cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                        double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-            if (peakKiB) *peakKiB = usage.ru_maxrss;
+            if (peakKiB && *peakKiB == 0) *peakKiB = usage.ru_maxrss;
             return true;
         }
         if (r < 0 && errno != EINTR) return false;
@@ -198,6 +214,7 @@ void ProgramRun::start(const QString& executable, const QStringList& arguments) 
     pid_ = spawn(argv, environmentWith(set), -1, folder.c_str(), stderrFd);
     if (stderrFd >= 0) ::close(stderrFd);
     exited_ = false;
+    peakKiBAtExit_ = 0;
 }
 
 std::chrono::microseconds ProgramRun::startAndTimeUntilMapped(std::chrono::milliseconds timeout) {
