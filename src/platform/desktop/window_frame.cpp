@@ -75,9 +75,27 @@ class FrameWatch : public QObject {
 
 namespace {
 
-// _NET_FRAME_EXTENTS' left, right, top and bottom, in device pixels.
-QMargins extentsMargins(const xcb_get_property_reply_t* reply, qreal ratio) {
-    const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+// Under X the frame as the window manager has it now. Qt 6.4's xcb plugin reads
+// _NET_FRAME_EXTENTS again only after a configure notice, so a frame that changes after the
+// resize that caused it (borders dropped from a maximized window) would stay stale there.
+std::optional<QMargins> currentFrame(const QWidget& window) {
+    xcb_connection_t* connection = x11Connection();
+    if (!connection) return std::nullopt;
+    // Asked for at every resize: the atom is looked up once a connection.
+    static xcb_connection_t* askedOn = nullptr;
+    static xcb_atom_t extents = XCB_ATOM_NONE;
+    if (askedOn != connection) {
+        askedOn = connection;
+        extents = x11Atom(connection, "_NET_FRAME_EXTENTS");
+    }
+    if (extents == XCB_ATOM_NONE) return std::nullopt;
+    const auto reply = x11Property(connection, xcb_window_t(window.internalWinId()), extents,
+                                   XCB_ATOM_CARDINAL, 4);
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 16)
+        return std::nullopt;
+    // Left, right, top and bottom, in device pixels.
+    const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+    const qreal ratio = window.devicePixelRatioF();
     return QMargins(qRound(v[0] / ratio), qRound(v[2] / ratio), qRound(v[1] / ratio),
                     qRound(v[3] / ratio));
 }
@@ -89,9 +107,8 @@ QMargins frameToCome(QWidget& window) {
     if (!connection) return {};
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     const xcb_atom_t request = x11Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
-    const xcb_atom_t extents = x11Atom(connection, "_NET_FRAME_EXTENTS");
     const xcb_atom_t supported = x11Atom(connection, "_NET_SUPPORTED");
-    if (request == XCB_ATOM_NONE || extents == XCB_ATOM_NONE) return {};
+    if (request == XCB_ATOM_NONE) return {};
     // Without a window manager that offers the request nobody would answer.
     const auto offered = x11Property(connection, root, supported, XCB_ATOM_ATOM, 4096);
     if (!offered || offered->format != 32) return {};
@@ -114,33 +131,10 @@ QMargins frameToCome(QWidget& window) {
     using namespace std::chrono_literals;
     const auto deadline = std::chrono::steady_clock::now() + 1s;
     do {
-        const auto reply = x11Property(connection, native, extents, XCB_ATOM_CARDINAL, 4);
-        if (reply && reply->format == 32 && xcb_get_property_value_length(reply.get()) == 16)
-            return extentsMargins(reply.get(), window.devicePixelRatioF());
+        if (const std::optional<QMargins> frame = currentFrame(window)) return *frame;
         std::this_thread::sleep_for(2ms);
     } while (std::chrono::steady_clock::now() < deadline);
     return {};
-}
-
-// Under X the frame as the window manager has it now. Qt 6.4's xcb plugin reads
-// _NET_FRAME_EXTENTS again only after a configure notice, so a frame that changes after the
-// resize that caused it (borders dropped from a maximized window) would stay stale there.
-std::optional<QMargins> currentFrame(const QWidget& window) {
-    xcb_connection_t* connection = x11Connection();
-    if (!connection) return std::nullopt;
-    // Asked for at every resize: the atom is looked up once a connection.
-    static xcb_connection_t* askedOn = nullptr;
-    static xcb_atom_t extents = XCB_ATOM_NONE;
-    if (askedOn != connection) {
-        askedOn = connection;
-        extents = x11Atom(connection, "_NET_FRAME_EXTENTS");
-    }
-    if (extents == XCB_ATOM_NONE) return std::nullopt;
-    const auto reply = x11Property(connection, xcb_window_t(window.internalWinId()), extents,
-                                   XCB_ATOM_CARDINAL, 4);
-    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 16)
-        return std::nullopt;
-    return extentsMargins(reply.get(), window.devicePixelRatioF());
 }
 
 // The frame round the window's owner, when the owner is shown and framed.

@@ -12,10 +12,10 @@ namespace {
 class X11EventFilter : public QAbstractNativeEventFilter {
   public:
     void add(QObject& owner, std::function<bool(const xcb_generic_event_t&)> watch) {
-        auto entry = std::make_shared<Entry>(Entry{&owner, std::move(watch)});
+        auto entry = std::make_shared<Watch>(std::move(watch));
         entries_.push_back(entry);
-        QObject::connect(&owner, &QObject::destroyed, [this, weak = std::weak_ptr<Entry>(entry)] {
-            std::erase_if(entries_, [&](const auto& e) { return e == weak.lock(); });
+        QObject::connect(&owner, &QObject::destroyed, [this, gone = entry.get()] {
+            std::erase_if(entries_, [gone](const auto& e) { return e.get() == gone; });
         });
     }
 
@@ -23,18 +23,15 @@ class X11EventFilter : public QAbstractNativeEventFilter {
         if (type != "xcb_generic_event_t" || entries_.empty()) return false;
         const auto& event = *static_cast<const xcb_generic_event_t*>(message);
         // A watcher may end another's owner (or its own) while it runs.
-        const std::vector<std::shared_ptr<Entry>> entries = entries_;
-        for (const auto& entry : entries)
-            if (entry->watch(event)) return true;
+        const std::vector<std::shared_ptr<Watch>> entries = entries_;
+        for (const auto& watch : entries)
+            if ((*watch)(event)) return true;
         return false;
     }
 
   private:
-    struct Entry {
-        QObject* owner;
-        std::function<bool(const xcb_generic_event_t&)> watch;
-    };
-    std::vector<std::shared_ptr<Entry>> entries_;
+    using Watch = std::function<bool(const xcb_generic_event_t&)>;
+    std::vector<std::shared_ptr<Watch>> entries_;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -140,6 +141,21 @@ void putUtf8(char*& out, char32_t c, bool& esc, bool& quotes) {
 // makes the value quoted, reading none but them (a cell's text may end its buffer). Sixteen
 // bytes are looked at in one go where the processor can; most pieces are a few to a few dozen
 // bytes.
+#if defined(__SSE2__)
+// Copies n bytes (from one to two words) as the first word and the last, which overlap when n
+// is less than two words; both words, for a look at every byte.
+template <typename Word>
+std::pair<Word, Word> copyEnds(const uchar* in, qsizetype n, char* out) {
+    Word first;
+    Word last;
+    std::memcpy(&first, in, sizeof(Word));
+    std::memcpy(&last, in + n - qsizetype(sizeof(Word)), sizeof(Word));
+    std::memcpy(out, &first, sizeof(Word));
+    std::memcpy(out + n - qsizetype(sizeof(Word)), &last, sizeof(Word));
+    return {first, last};
+}
+#endif
+
 bool copyPlain(const uchar* in, qsizetype n, char* out) {
 #if defined(__SSE2__)
     if (n >= 4) {
@@ -153,22 +169,12 @@ bool copyPlain(const uchar* in, qsizetype n, char* out) {
             return _mm_movemask_epi8(hit) != 0;
         };
         if (n < 8) {
-            quint32 first;
-            quint32 last;
-            std::memcpy(&first, in, 4);
-            std::memcpy(&last, in + n - 4, 4);
-            std::memcpy(out, &first, 4);
-            std::memcpy(out + n - 4, &last, 4);
+            const auto [first, last] = copyEnds<quint32>(in, n, out);
             return special(_mm_set_epi32(int(last), int(first), int(last), int(first)));
         }
         if (n <= 16) {
             // Two words, which overlap when n < 16.
-            quint64 first;
-            quint64 last;
-            std::memcpy(&first, in, 8);
-            std::memcpy(&last, in + n - 8, 8);
-            std::memcpy(out, &first, 8);
-            std::memcpy(out + n - 8, &last, 8);
+            const auto [first, last] = copyEnds<quint64>(in, n, out);
             return special(_mm_set_epi64x(qint64(last), qint64(first)));
         }
         bool any = false;
