@@ -8,10 +8,17 @@
 #include "windows/form1.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <iterator>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -64,71 +71,102 @@ static_assert(kNameValueSeparator[0] == kRowTerminator[0] &&
               leadsOnlyOnce(kNameValueSeparator, kRowTerminator[0]) &&
               leadsOnlyOnce(kRowTerminator, kRowTerminator[0]));
 
-bool markerAt(const char16_t* at, const char16_t* marker) {
-    return std::memcmp(at, marker, kMarkerLength * sizeof(char16_t)) == 0;
+// The markers in each form the stored text comes in: one byte a character (they are ASCII) and
+// UTF-16.
+struct Markers {
+    char separator[kMarkerLength];
+    char terminator[kMarkerLength];
+};
+constexpr Markers latin1Markers() {
+    Markers m{};
+    for (qsizetype i = 0; i < kMarkerLength; ++i) {
+        m.separator[i] = char(kNameValueSeparator[i]);
+        m.terminator[i] = char(kRowTerminator[i]);
+    }
+    return m;
+}
+constexpr Markers kLatin1Markers = latin1Markers();
+constexpr bool isAscii(const char16_t* marker) {
+    for (qsizetype i = 0; i < kMarkerLength; ++i)
+        if (marker[i] > 0x7F) return false;
+    return true;
+}
+static_assert(isAscii(kNameValueSeparator) && isAscii(kRowTerminator));
+
+const char* separatorIn(const char*) { return kLatin1Markers.separator; }
+const char* terminatorIn(const char*) { return kLatin1Markers.terminator; }
+const char16_t* separatorIn(const char16_t*) { return kNameValueSeparator; }
+const char16_t* terminatorIn(const char16_t*) { return kRowTerminator; }
+
+template <class Char>
+bool markerAt(const Char* at, const Char* marker) {
+    return std::memcmp(at, marker, kMarkerLength * sizeof(Char)) == 0;
 }
 
 // The first place from from on, before to, where a marker's lead character stands; to when
-// none does. Eight characters at a time where the processor can, inline: the markers come every
+// none does. Sixteen bytes at a time where the processor can, inline: the markers come every
 // dozen characters or so, too often for a search that is a call.
-qsizetype findLead(const char16_t* p, qsizetype from, qsizetype to) {
+template <class Char>
+qsizetype findLead(const Char* p, qsizetype from, qsizetype to) {
+    constexpr Char kLead = Char(kRowTerminator[0]);
 #if defined(__SSE2__)
-    const __m128i lead = _mm_set1_epi16(short(kRowTerminator[0]));
-    for (; from + 8 <= to; from += 8) {
+    constexpr qsizetype kStep = 16 / sizeof(Char);
+    for (; from + kStep <= to; from += kStep) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
-        if (const int hit = _mm_movemask_epi8(_mm_cmpeq_epi16(v, lead)))
-            return from + __builtin_ctz(unsigned(hit)) / 2;
+        const __m128i hits = sizeof(Char) == 1 ? _mm_cmpeq_epi8(v, _mm_set1_epi8(char(kLead)))
+                                               : _mm_cmpeq_epi16(v, _mm_set1_epi16(short(kLead)));
+        if (const int hit = _mm_movemask_epi8(hits))
+            return from + qsizetype(__builtin_ctz(unsigned(hit)) / sizeof(Char));
     }
 #endif
-    while (from < to && p[from] != kRowTerminator[0]) ++from;
+    while (from < to && p[from] != kLead) ++from;
     return from;
 }
 
-// The first name/value separator in text from a position on, or -1.
-qsizetype findSeparator(QStringView text, qsizetype from) {
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
-    const qsizetype to = text.size() - kMarkerLength + 1;
+// The first name/value separator in the text from a position on, or -1.
+template <class Char>
+qsizetype findSeparator(const Char* p, qsizetype size, qsizetype from) {
+    const qsizetype to = size - kMarkerLength + 1;
     for (qsizetype i = findLead(p, from, to); i < to; i = findLead(p, i + 1, to))
-        if (markerAt(p + i, kNameValueSeparator)) return i;
+        if (markerAt(p + i, separatorIn(p))) return i;
     return -1;
+}
+qsizetype findSeparator(QStringView text, qsizetype from) {
+    return findSeparator(reinterpret_cast<const char16_t*>(text.utf16()), text.size(), from);
+}
+qsizetype findSeparator(QLatin1StringView text, qsizetype from) {
+    return findSeparator(text.data(), text.size(), from);
 }
 
 // Where the first row terminator in text ends; its size when it holds none.
-qsizetype firstTerminatorEnd(const char16_t* p, qsizetype size) {
+template <class Char>
+qsizetype firstTerminatorEnd(const Char* p, qsizetype size) {
     const qsizetype to = size - kMarkerLength + 1;
     for (qsizetype i = findLead(p, 0, to); i < to; i = findLead(p, i + 1, to))
-        if (markerAt(p + i, kRowTerminator)) return i + kMarkerLength;
+        if (markerAt(p + i, terminatorIn(p))) return i + kMarkerLength;
     return size;
 }
 
 // Splits the stored text into pieces at the row terminators as it arrives in parts, noting the
 // first name/value separator of each piece. The pieces are handed out where they stand in the
-// part; only the piece that runs on into the next part is copied, to be finished there.
-class PieceSplitter {
+// part, in the part's form (one byte a character or UTF-16); only the piece that runs on into
+// the next part is copied, to be finished there.
+template <class OnPiece>
+class PieceSplitter : public TextSink {
   public:
-    // onPiece(piece, separator): separator is the position of the first name/value separator
-    // in the piece, or -1.
-    template <class OnPiece>
-    void feed(QStringView part, OnPiece&& onPiece) {
-        if (!held_.isEmpty()) {
-            // The piece from before ends in this part at the latest with the part's first
-            // terminator; one may also have begun before the part.
-            const qsizetype end = firstTerminatorEnd(utf16(part), part.size());
-            held_.append(part.first(end));
-            held_scan_.split(utf16(held_), held_.size(), onPiece);
-            if (end == part.size()) return keep(QString(held_), held_scan_);
-            part = part.sliced(end);  // the held text is used up
-        }
-        Scan scan;
-        scan.split(utf16(part), part.size(), onPiece);
-        keep(part, scan);
+    // onPiece(piece, separator), piece a QLatin1StringView or a QStringView: separator is the
+    // position of the first name/value separator in the piece, or -1.
+    explicit PieceSplitter(OnPiece& onPiece) : onPiece_(onPiece) {}
+
+    void put(QLatin1StringView part) override { feed(part.data(), part.size()); }
+    void put(QStringView part) override {
+        feed(reinterpret_cast<const char16_t*>(part.utf16()), part.size());
     }
-    template <class OnPiece>
-    void finish(OnPiece&& onPiece) {
+    void finish() {
         const char16_t* p = utf16(held_);
-        held_scan_.split(p, held_.size(), onPiece);
-        onPiece(QStringView(p + held_scan_.start, held_.size() - held_scan_.start),
-                held_scan_.separator < 0 ? -1 : held_scan_.separator - held_scan_.start);
+        held_scan_.split(p, held_.size(), onPiece_);
+        onPiece_(QStringView(p + held_scan_.start, held_.size() - held_scan_.start),
+                 held_scan_.separator < 0 ? -1 : held_scan_.separator - held_scan_.start);
     }
 
   private:
@@ -138,18 +176,17 @@ class PieceSplitter {
         qsizetype at = 0;     // where to look on
         qsizetype separator = -1;
 
-        template <class OnPiece>
-        void split(const char16_t* p, qsizetype size, OnPiece& onPiece) {
+        template <class Char>
+        void split(const Char* p, qsizetype size, OnPiece& onPiece) {
             // A marker that has not fully arrived is looked at once it has.
             const qsizetype to = size - kMarkerLength + 1;
             while ((at = findLead(p, at, to)) < to) {
-                if (markerAt(p + at, kRowTerminator)) {
-                    onPiece(QStringView(p + start, at - start),
-                            separator < 0 ? -1 : separator - start);
+                if (markerAt(p + at, terminatorIn(p))) {
+                    onPiece(view(p + start, at - start), separator < 0 ? -1 : separator - start);
                     at += kMarkerLength;
                     start = at;
                     separator = -1;
-                } else if (markerAt(p + at, kNameValueSeparator)) {
+                } else if (markerAt(p + at, separatorIn(p))) {
                     if (separator < 0) separator = at;
                     at += kMarkerLength;
                 } else {
@@ -159,34 +196,191 @@ class PieceSplitter {
         }
     };
 
-    static const char16_t* utf16(QStringView text) {
+    static QLatin1StringView view(const char* p, qsizetype size) { return {p, size}; }
+    static QStringView view(const char16_t* p, qsizetype size) { return {p, size}; }
+    static const char16_t* utf16(const QString& text) {
         return reinterpret_cast<const char16_t*>(text.utf16());
     }
-    // Keeps the unfinished piece of text, which scan has looked through.
-    void keep(QStringView text, Scan scan) {
-        held_ = text.sliced(scan.start).toString();
+    static void append(QString& to, const char* p, qsizetype size) {
+        to.append(QLatin1StringView(p, size));
+    }
+    static void append(QString& to, const char16_t* p, qsizetype size) {
+        to.append(QStringView(p, size));
+    }
+
+    template <class Char>
+    void feed(const Char* p, qsizetype size) {
+        if (!held_.isEmpty()) {
+            // The piece from before ends in this part at the latest with the part's first
+            // terminator; one may also have begun before the part.
+            const qsizetype end = firstTerminatorEnd(p, size);
+            append(held_, p, end);
+            held_scan_.split(utf16(held_), held_.size(), onPiece_);
+            if (end == size) return keep(held_.sliced(held_scan_.start), held_scan_);
+            p += end;  // the held text is used up
+            size -= end;
+        }
+        Scan scan;
+        scan.split(p, size, onPiece_);
+        QString rest;
+        append(rest, p + scan.start, size - scan.start);
+        keep(std::move(rest), scan);
+    }
+    // Keeps the unfinished piece of text, from scan.start on, which scan has looked through.
+    void keep(QString rest, Scan scan) {
+        held_ = std::move(rest);
         scan.at -= scan.start;
         if (scan.separator >= 0) scan.separator -= scan.start;
         scan.start = 0;
         held_scan_ = scan;
     }
 
+    OnPiece& onPiece_;
     QString held_;
     Scan held_scan_;
 };
 
-// Lines 144 to 150 for one piece of the stored text.
-void restorePiece(ListView& list, GuardedProcedure& guard, QStringView piece,
-                  qsizetype separatorAt) {
+// Reads and splits the stored text on a worker thread while the rows are restored on the
+// calling one, which so does little more than add them: on a long list reading and splitting
+// are a third of the work. The pieces cross over in batches, a few at most ahead, so the text is
+// still never held whole.
+class PiecesAhead {
+  public:
+    explicit PiecesAhead(const StoredText& text) : worker_([this, &text] { produce(text); }) {}
+    ~PiecesAhead() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopped_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+
+    // onPiece(piece, separator) as PieceSplitter calls it, for every piece in order, on this
+    // thread; then rethrows what the reading threw, as reading here would have after them.
+    template <class OnPiece>
+    void forEach(OnPiece&& onPiece) {
+        for (Batch batch;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (!batch.pieces.empty()) spare_.push_back(std::move(batch));
+                changed_.wait(lock, [this] { return !full_.empty() || done_; });
+                if (full_.empty()) break;
+                batch = std::move(full_.front());
+                full_.pop_front();
+            }
+            changed_.notify_all();
+            for (const Piece& piece : batch.pieces) {
+                if (piece.wide)
+                    onPiece(QStringView(batch.wide).sliced(piece.at, piece.size), piece.separator);
+                else
+                    onPiece(QLatin1StringView(batch.narrow).sliced(piece.at, piece.size),
+                            piece.separator);
+            }
+        }
+        if (error_) std::rethrow_exception(error_);
+    }
+
+  private:
+    struct Piece {
+        qsizetype at;
+        qsizetype size;
+        qsizetype separator;
+        bool wide;
+    };
+    struct Batch {
+        QByteArray narrow;
+        QString wide;
+        std::vector<Piece> pieces;
+    };
+    struct Stopped {};
+    static constexpr qsizetype kBatchCharacters = 1 << 18;
+    static constexpr size_t kBatchesAhead = 4;
+
+    void produce(const StoredText& text) {
+        Batch batch = fresh();
+        try {
+            auto onPiece = [&](auto piece, qsizetype separator) {
+                const bool wide = std::is_same_v<decltype(piece), QStringView>;
+                Piece& p = batch.pieces.emplace_back(Piece{
+                    wide ? batch.wide.size() : batch.narrow.size(), piece.size(), separator, wide});
+                if constexpr (std::is_same_v<decltype(piece), QStringView>)
+                    batch.wide.append(piece);
+                else
+                    batch.narrow.append(piece.data(), piece.size());
+                if (p.at + p.size >= kBatchCharacters) {
+                    hand(std::move(batch));
+                    batch = fresh();
+                }
+            };
+            PieceSplitter splitter(onPiece);
+            text.read(splitter);
+            splitter.finish();
+            hand(std::move(batch));
+        } catch (const Stopped&) {
+        } catch (...) {
+            // The pieces split before the failure are restored, as they would be here.
+            const std::exception_ptr error = std::current_exception();
+            try {
+                hand(std::move(batch));
+            } catch (...) {
+            }
+            const std::lock_guard<std::mutex> lock(mutex_);
+            error_ = error;
+        }
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+    }
+    // An empty batch, with the room of one used before where there is one.
+    Batch fresh() {
+        Batch batch;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (!spare_.empty()) {
+                batch = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        batch.narrow.truncate(0);
+        batch.wide.truncate(0);
+        batch.pieces.clear();
+        return batch;
+    }
+    void hand(Batch batch) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return full_.size() < kBatchesAhead || stopped_; });
+            if (stopped_) throw Stopped();
+            full_.push_back(std::move(batch));
+        }
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> full_;
+    std::vector<Batch> spare_;
+    bool done_ = false;
+    bool stopped_ = false;
+    std::exception_ptr error_;
+    std::thread worker_;  // last: it starts once the rest is in place
+};
+
+// Lines 144 to 150 for one piece of the stored text, a QLatin1StringView or a QStringView.
+template <class Text>
+void restorePiece(ListView& list, GuardedProcedure& guard, Text piece, qsizetype separatorAt) {
     if (guard.exitTest(144, [&] { return piece.isEmpty(); })) return;
-    QStringView name;
-    QStringView value;
+    Text name;
+    Text value;
     const bool hasValue = separatorAt >= 0;
     guard.step(146, [&] {
         name = hasValue ? piece.first(separatorAt) : piece;
         if (hasValue) {
             // Fields after the value are ignored.
-            const QStringView rest = piece.sliced(name.size() + kMarkerLength);
+            const Text rest = piece.sliced(name.size() + kMarkerLength);
             const qsizetype next = findSeparator(rest, 0);
             value = next < 0 ? rest : rest.first(next);
         }
@@ -296,13 +490,21 @@ void restoreList(Form1& form, GuardedProcedure& guard) {
         // so does a failed Next.
         const bool header = guard.step(142, [] {});
         bool ended = false;
-        auto body = [&](QStringView piece, qsizetype separatorAt) {
+        auto body = [&](auto piece, qsizetype separatorAt) {
             if (ended) return;
             restorePiece(list, guard, piece, separatorAt);
             ended = !header || !guard.step(152, [] {});
         };
-        PieceSplitter splitter;
-        text->read([&](QStringView part) { splitter.feed(part, body); });
-        splitter.finish(body);
+        std::optional<PiecesAhead> ahead;
+        try {
+            ahead.emplace(*text);
+        } catch (const std::system_error&) {
+            // No thread to be had: the text is read here, between the rows.
+            PieceSplitter splitter(body);
+            text->read(splitter);
+            splitter.finish();
+            return;
+        }
+        ahead->forEach(body);
     });
 }

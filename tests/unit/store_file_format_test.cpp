@@ -55,11 +55,18 @@ QString readByQSettings(const QString& path) {
     return settings.value(kSection + u'/' + kKey).toString();
 }
 
+struct Joined : TextSink {
+    void put(QLatin1StringView piece) override { text += piece; }
+    void put(QStringView piece) override { text += piece; }
+    QString text;
+};
+
 std::optional<QString> readByUs(const QByteArray& file) {
     const std::optional<StoredValue> value = StoredValue::find(file, kSection, kKey);
     if (!value) return std::nullopt;
-    QString text;
-    value->decode([&](QStringView piece) { text += piece; });
+    Joined joined;
+    value->decode(joined);
+    const QString& text = joined.text;
     EXPECT_EQ(value->isEmpty(), text.isEmpty());
     return text;
 }

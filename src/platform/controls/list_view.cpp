@@ -28,7 +28,7 @@ void SliceTableModel::checkRow(qsizetype row) const {
 
 namespace {
 
-void checkLength(QStringView text) {
+void checkLength(QAnyStringView text) {
     if (text.size() > SliceTableModel::kMaxCellLength)
         throw Failure(
             QStringLiteral("A text of %1 characters is too long for the list.").arg(text.size()));
@@ -61,6 +61,27 @@ bool appendLatin1(std::string& bytes, QStringView text) {
     return false;
 }
 
+template <class View>
+constexpr bool isView(QAnyStringView text) {
+    return text.visit([](auto view) { return std::is_same_v<decltype(view), View>; });
+}
+
+// A text that is not Latin-1 as UTF-16; append and setSubItem take UTF-8 as UTF-16.
+QStringView utf16Of(QAnyStringView text) {
+    return text.visit([](auto view) {
+        if constexpr (std::is_same_v<decltype(view), QStringView>) return view;
+        return QStringView();
+    });
+}
+
+// Latin-1 text is appended as it is, UTF-16 as appendLatin1 can narrow it.
+bool appendNarrow(std::string& bytes, QAnyStringView text) {
+    if (!isView<QLatin1StringView>(text)) return appendLatin1(bytes, utf16Of(text));
+    makeRoom(bytes, size_t(text.size()));
+    bytes.append(static_cast<const char*>(text.data()), size_t(text.size()));
+    return true;
+}
+
 void appendUtf16(std::string& bytes, QStringView text) {
     makeRoom(bytes, size_t(text.size()) * 2 + 1);
     if (bytes.size() % 2) bytes.push_back('\0');
@@ -80,11 +101,11 @@ qsizetype SliceTableModel::endOf(const Row& r) const {
 }
 
 // Both change the row only once its text is in place, so a failed allocation leaves it whole.
-void SliceTableModel::appendName(Row& r, QStringView name) {
+void SliceTableModel::appendName(Row& r, QAnyStringView name) {
     qsizetype start = qsizetype(bytes_.size());
-    const bool wide = !appendLatin1(bytes_, name);
+    const bool wide = !appendNarrow(bytes_, name);
     if (wide) {
-        appendUtf16(bytes_, name);
+        appendUtf16(bytes_, utf16Of(name));
         start = qsizetype(bytes_.size()) - name.size() * 2;
     }
     r.start = start;
@@ -94,14 +115,15 @@ void SliceTableModel::appendName(Row& r, QStringView name) {
     r.wideValue = false;
 }
 
-void SliceTableModel::appendValue(Row& r, QStringView value) {
-    const bool wide = !appendLatin1(bytes_, value);
-    if (wide) appendUtf16(bytes_, value);
+void SliceTableModel::appendValue(Row& r, QAnyStringView value) {
+    const bool wide = !appendNarrow(bytes_, value);
+    if (wide) appendUtf16(bytes_, utf16Of(value));
     r.wideValue = wide;
     r.valueLength = quint32(value.size());
 }
 
-qsizetype SliceTableModel::append(QStringView text) {
+qsizetype SliceTableModel::append(QAnyStringView text) {
+    if (isView<QUtf8StringView>(text)) return append(text.toString());
     checkLength(text);
     Row r{0, 0, 0, 0, 0};
     appendName(r, text);
@@ -123,7 +145,8 @@ void SliceTableModel::reserveAppends(qsizetype rows, qsizetype characters) {
     if (wantBytes > bytes_.capacity()) bytes_.reserve(std::max(wantBytes, bytes_.capacity() * 2));
 }
 
-void SliceTableModel::setSubItem(qsizetype row, QStringView value) {
+void SliceTableModel::setSubItem(qsizetype row, QAnyStringView value) {
+    if (isView<QUtf8StringView>(value)) return setSubItem(row, value.toString());
     checkRow(row);
     checkLength(value);
     Row& r = rows_[size_t(row - 1)];

@@ -39,8 +39,9 @@ class SliceTableModel : public QAbstractTableModel {
     int columns() const { return int(columnTitles_.size()); }
 
     qsizetype count() const { return qsizetype(rows_.size()); }
-    qsizetype append(QStringView text);  // the new row's number
-    void setSubItem(qsizetype row, QStringView text);
+    // Latin-1 texts are kept as they are, one byte a character.
+    qsizetype append(QAnyStringView text);  // the new row's number
+    void setSubItem(qsizetype row, QAnyStringView text);
     QString text(qsizetype row) const;
     QString subItem(qsizetype row) const;
     qsizetype textLength(qsizetype row) const;
@@ -124,8 +125,8 @@ class SliceTableModel : public QAbstractTableModel {
         return QLatin1StringView(cell.data, cell.length);
     }
     // Append a text at the end of bytes_, in the narrowest form that holds it.
-    void appendName(Row& r, QStringView name);
-    void appendValue(Row& r, QStringView value);
+    void appendName(Row& r, QAnyStringView name);  // Latin-1 or UTF-16
+    void appendValue(Row& r, QAnyStringView value);
     QString displayText(qsizetype row, int column) const;
     void compactIfWasteful();
 
@@ -149,8 +150,8 @@ class ListView : public QTreeView {
     void setColumnWidthTwips(int column, int twips);  // column from 1
 
     qsizetype count() const { return model_.count(); }
-    qsizetype add(QStringView text) { return model_.append(text); }
-    void setSubItem(qsizetype row, QStringView text) { model_.setSubItem(row, text); }
+    qsizetype add(QAnyStringView text) { return model_.append(text); }
+    void setSubItem(qsizetype row, QAnyStringView text) { model_.setSubItem(row, text); }
     QString text(qsizetype row) const { return model_.text(row); }
     QString subItem(qsizetype row) const { return model_.subItem(row); }
     void remove(qsizetype row) { model_.remove(row); }

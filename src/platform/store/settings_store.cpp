@@ -124,8 +124,8 @@ class WholeText : public StoredText {
     explicit WholeText(QString text) : text_(std::move(text)) {}
     bool isEmpty() const override { return text_.isEmpty(); }
     qsizetype sizeHint() const override { return text_.size(); }
-    void read(const std::function<void(QStringView)>& piece) const override {
-        if (!text_.isEmpty()) piece(text_);
+    void read(TextSink& pieces) const override {
+        if (!text_.isEmpty()) pieces.put(QStringView(text_));
     }
 
   private:
@@ -157,10 +157,10 @@ class OwnShapeText : public StoredText {
     bool present() const { return value_.has_value(); }
     bool isEmpty() const override { return !value_ || value_->isEmpty(); }
     qsizetype sizeHint() const override { return file_ ? qsizetype(file_->size()) : 0; }
-    void read(const std::function<void(QStringView)>& piece) const override {
+    void read(TextSink& pieces) const override {
         // The open file is read again; only a write in place since (another program's) or a
         // failing disk gives other bytes than the look saw.
-        if (value_ && !value_->decode(piece))
+        if (value_ && !value_->decode(pieces))
             throw Failure(QStringLiteral("The settings file %1 could not be read whole; it "
                                          "changed or the disk failed while it was read.")
                               .arg(path_));
@@ -306,9 +306,9 @@ QString QtSettingsStore::GetSetting(const QString& appName, const QString& secti
                                     const QString& key, const QString& defaultValue) {
     if (const std::unique_ptr<StoredText> own = readOwnShape(appName, section, key)) {
         if (!static_cast<const OwnShapeText&>(*own).present()) return defaultValue;
-        QString text;
-        own->read([&](QStringView piece) { text += piece; });
-        return text;
+        JoinedText text(0);
+        own->read(text);
+        return std::move(text.text);
     }
     if (!open_.count(appName)) setAsideIfUnreadable(appName);
     // What could not be set aside reads as empty, without being opened.

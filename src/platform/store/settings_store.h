@@ -18,9 +18,9 @@ class StoredText {
     virtual bool isEmpty() const = 0;
     // About how many characters the text has (an upper bound for the stores here).
     virtual qsizetype sizeHint() const = 0;
-    // The text's consecutive pieces, each valid for the call only. Throws Failure when the text
-    // cannot be read whole; the pieces handed out then are only a part of it.
-    virtual void read(const std::function<void(QStringView)>& piece) const = 0;
+    // Puts the text's consecutive pieces into the sink, each valid for the call only. Throws
+    // Failure when the text cannot be read whole; the pieces put then are only a part of it.
+    virtual void read(TextSink& pieces) const = 0;
 };
 
 class SettingsStore {

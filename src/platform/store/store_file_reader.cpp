@@ -286,18 +286,25 @@ struct Survey {
 constexpr qsizetype kPieceLength = 1 << 16;
 
 // Decodes UTF-8 as QString::fromUtf8 does, in parts cut after an ASCII byte (which ends any
-// sequence, valid or not, the same way whether cut there or not).
+// sequence, valid or not, the same way whether cut there or not). ASCII is handed on as it
+// stands, one byte a character: nearly every store is all ASCII, and the list keeps it so.
 class Utf8Pieces {
   public:
-    explicit Utf8Pieces(const std::function<void(QStringView)>& piece) : piece_(piece) {}
+    explicit Utf8Pieces(TextSink& out) : out_(out) {}
 
     void addBytes(QByteArrayView bytes) {
         if (bytes_.isEmpty()) {
-            // Nearly every run is ASCII: decoded straight from where it is, up to its last
-            // ASCII byte.
+            // Nearly every run is ASCII: handed on or decoded straight from where it is, up to
+            // its last ASCII byte.
             qsizetype cut = bytes.size();
             while (cut > 0 && uchar(bytes[cut - 1]) >= 0x80) --cut;
-            decode(bytes.first(cut));
+            const QByteArrayView whole = bytes.first(cut);
+            if (!anyAbove127(whole)) {
+                flushText();
+                if (!whole.isEmpty()) out_.put(QLatin1StringView(whole));
+            } else {
+                decode(whole);
+            }
             bytes = bytes.sliced(cut);
         }
         // A part at a time, so that a long run is never copied or decoded whole.
@@ -345,11 +352,11 @@ class Utf8Pieces {
         bytes_.remove(0, cut);
     }
     void flushText() {
-        if (!text_.isEmpty()) piece_(text_);
+        if (!text_.isEmpty()) out_.put(QStringView(text_));
         text_.truncate(0);
     }
 
-    const std::function<void(QStringView)>& piece_;
+    TextSink& out_;
     QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
                                                       QStringDecoder::Flag::ConvertInitialBom};
     QByteArray bytes_;
@@ -461,8 +468,8 @@ std::optional<StoredValue> StoredValue::find(StoreFileBytes file, QStringView se
     return value;
 }
 
-bool StoredValue::decode(const std::function<void(QStringView)>& piece) const {
-    Utf8Pieces out(piece);
+bool StoredValue::decode(TextSink& pieces) const {
+    Utf8Pieces out(pieces);
     Emit emit{out, form_ == Form::Bytes, skip_, count_ - (dropLast_ ? 1 : 0)};
     Unescaper<Emit> unescape(emit);
     QByteArray buffer(std::min<qint64>(kReadSize, end_ - start_), Qt::Uninitialized);

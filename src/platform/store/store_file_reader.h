@@ -3,6 +3,8 @@
 // megabyte at a time: once to see that the file has the writer's shape and what its value is,
 // and once more to hand out the value's text.
 
+#include "platform/store/text_sink.h"
+
 #include <QByteArrayView>
 #include <QStringView>
 #include <functional>
@@ -25,9 +27,10 @@ class StoredValue {
                                            QStringView key);
 
     bool isEmpty() const { return empty_; }
-    // Hands out the text in consecutive pieces, each valid for the call only. False when the
-    // file could not be read again as it was: the pieces so far are then not all of it.
-    bool decode(const std::function<void(QStringView)>& piece) const;
+    // Puts the text into pieces in consecutive parts, each valid for the call only: a run of
+    // ASCII as it stands in the file, one byte a character, anything else as UTF-16. False when
+    // the file could not be read again as it was: the parts so far are then not all of it.
+    bool decode(TextSink& pieces) const;
 
   private:
     enum class Form { Bytes, Text };
