@@ -12,6 +12,7 @@
 int main(int argc, char** argv) {
     const CommandLine line = readCommandLine(argc, argv);
     if (const auto status = answerCommandLine(line, stdout, stderr)) return *status;
+    readStoredListAhead();
     int toolkitArgc = line.toolkitArgumentCount;
     auto toolkit = std::make_unique<ToolkitStart>();
     QApplication app(toolkitArgc, argv);

@@ -74,8 +74,9 @@ static_assert(kNameValueSeparator[0] == kRowTerminator[0] &&
 // The markers in each form the stored text comes in: one byte a character (they are ASCII) and
 // UTF-16.
 struct Markers {
-    char separator[kMarkerLength];
-    char terminator[kMarkerLength];
+    // A byte more each, so that sixteen can be looked at in one go.
+    char separator[kMarkerLength + 1];
+    char terminator[kMarkerLength + 1];
 };
 constexpr Markers latin1Markers() {
     Markers m{};
@@ -98,28 +99,57 @@ const char* terminatorIn(const char*) { return kLatin1Markers.terminator; }
 const char16_t* separatorIn(const char16_t*) { return kNameValueSeparator; }
 const char16_t* terminatorIn(const char16_t*) { return kRowTerminator; }
 
+enum class Marker { None, Separator, Terminator };
+
+// Which marker stands at at, in a text of size characters that holds a whole one from at on.
 template <class Char>
-bool markerAt(const Char* at, const Char* marker) {
-    return std::memcmp(at, marker, kMarkerLength * sizeof(Char)) == 0;
+Marker markerAt(const Char* p, qsizetype at, qsizetype size) {
+#if defined(__SSE2__)
+    if constexpr (sizeof(Char) == 1) {
+        // One look at sixteen bytes where they are all in the text.
+        if (at + 16 <= size) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+            auto same = [v](const char* marker) {
+                const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(marker));
+                return (_mm_movemask_epi8(_mm_cmpeq_epi8(v, m)) & 0x7FFF) == 0x7FFF;
+            };
+            if (same(kLatin1Markers.terminator)) return Marker::Terminator;
+            return same(kLatin1Markers.separator) ? Marker::Separator : Marker::None;
+        }
+    }
+#endif
+    auto same = [&](const Char* marker) {
+        return std::memcmp(p + at, marker, kMarkerLength * sizeof(Char)) == 0;
+    };
+    if (same(terminatorIn(p))) return Marker::Terminator;
+    return same(separatorIn(p)) ? Marker::Separator : Marker::None;
 }
 
-// The first place from from on, before to, where a marker's lead character stands; to when
-// none does. Sixteen bytes at a time where the processor can, inline: the markers come every
-// dozen characters or so, too often for a search that is a call.
+// The first place from from on, before to, where the first two characters of the markers stand;
+// to when none does. Sixteen bytes at a time where the processor can, inline: the markers come
+// every dozen characters or so, too often for a search that is a call. The text holds a whole
+// marker from any place before to.
 template <class Char>
 qsizetype findLead(const Char* p, qsizetype from, qsizetype to) {
     constexpr Char kLead = Char(kRowTerminator[0]);
+    constexpr Char kNext = Char(kRowTerminator[1]);
 #if defined(__SSE2__)
     constexpr qsizetype kStep = 16 / sizeof(Char);
+    // Both loads stay inside the text: a marker follows every place before to.
     for (; from + kStep <= to; from += kStep) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
-        const __m128i hits = sizeof(Char) == 1 ? _mm_cmpeq_epi8(v, _mm_set1_epi8(char(kLead)))
-                                               : _mm_cmpeq_epi16(v, _mm_set1_epi16(short(kLead)));
+        const auto* at = reinterpret_cast<const __m128i*>(p + from);
+        const __m128i v = _mm_loadu_si128(at);
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from + 1));
+        const __m128i hits = sizeof(Char) == 1
+                                 ? _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(kLead))),
+                                                 _mm_cmpeq_epi8(w, _mm_set1_epi8(char(kNext))))
+                                 : _mm_and_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(short(kLead))),
+                                                 _mm_cmpeq_epi16(w, _mm_set1_epi16(short(kNext))));
         if (const int hit = _mm_movemask_epi8(hits))
             return from + qsizetype(__builtin_ctz(unsigned(hit)) / sizeof(Char));
     }
 #endif
-    while (from < to && p[from] != kLead) ++from;
+    while (from < to && !(p[from] == kLead && p[from + 1] == kNext)) ++from;
     return from;
 }
 
@@ -128,7 +158,7 @@ template <class Char>
 qsizetype findSeparator(const Char* p, qsizetype size, qsizetype from) {
     const qsizetype to = size - kMarkerLength + 1;
     for (qsizetype i = findLead(p, from, to); i < to; i = findLead(p, i + 1, to))
-        if (markerAt(p + i, separatorIn(p))) return i;
+        if (markerAt(p, i, size) == Marker::Separator) return i;
     return -1;
 }
 qsizetype findSeparator(QStringView text, qsizetype from) {
@@ -143,7 +173,7 @@ template <class Char>
 qsizetype firstTerminatorEnd(const Char* p, qsizetype size) {
     const qsizetype to = size - kMarkerLength + 1;
     for (qsizetype i = findLead(p, 0, to); i < to; i = findLead(p, i + 1, to))
-        if (markerAt(p + i, terminatorIn(p))) return i + kMarkerLength;
+        if (markerAt(p, i, size) == Marker::Terminator) return i + kMarkerLength;
     return size;
 }
 
@@ -181,12 +211,13 @@ class PieceSplitter : public TextSink {
             // A marker that has not fully arrived is looked at once it has.
             const qsizetype to = size - kMarkerLength + 1;
             while ((at = findLead(p, at, to)) < to) {
-                if (markerAt(p + at, terminatorIn(p))) {
+                const Marker marker = markerAt(p, at, size);
+                if (marker == Marker::Terminator) {
                     onPiece(view(p + start, at - start), separator < 0 ? -1 : separator - start);
                     at += kMarkerLength;
                     start = at;
                     separator = -1;
-                } else if (markerAt(p + at, separatorIn(p))) {
+                } else if (marker == Marker::Separator) {
                     if (separator < 0) separator = at;
                     at += kMarkerLength;
                 } else {
@@ -294,11 +325,15 @@ class PiecesAhead {
         std::vector<Piece> pieces;
     };
     struct Stopped {};
+    // The first batches are small, so that the rows begin to go in at once; later ones large,
+    // so that they cross over seldom.
+    static constexpr qsizetype kFirstBatchCharacters = 1 << 12;
     static constexpr qsizetype kBatchCharacters = 1 << 18;
     static constexpr size_t kBatchesAhead = 4;
 
     void produce(const StoredText& text) {
         Batch batch = fresh();
+        qsizetype batchCharacters = kFirstBatchCharacters;
         try {
             auto onPiece = [&](auto piece, qsizetype separator) {
                 const bool wide = std::is_same_v<decltype(piece), QStringView>;
@@ -308,9 +343,10 @@ class PiecesAhead {
                     batch.wide.append(piece);
                 else
                     batch.narrow.append(piece.data(), piece.size());
-                if (p.at + p.size >= kBatchCharacters) {
+                if (p.at + p.size >= batchCharacters) {
                     hand(std::move(batch));
                     batch = fresh();
+                    batchCharacters = std::min(batchCharacters * 2, kBatchCharacters);
                 }
             };
             PieceSplitter splitter(onPiece);

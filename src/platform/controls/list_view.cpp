@@ -36,10 +36,12 @@ void checkLength(QAnyStringView text) {
 
 // Room for that many more bytes and a short value after them, so that the value after a huge
 // name does not copy the whole buffer into one twice its size.
-void makeRoom(std::string& bytes, size_t extra) {
+Q_NEVER_INLINE void grow(std::string& bytes, size_t extra) {
     constexpr size_t kValueRoom = 64;
-    const size_t want = bytes.size() + extra;
-    if (want > bytes.capacity()) bytes.reserve(std::max(want + kValueRoom, bytes.capacity() * 2));
+    bytes.reserve(std::max(bytes.size() + extra + kValueRoom, bytes.capacity() * 2));
+}
+inline void makeRoom(std::string& bytes, size_t extra) {
+    if (extra > bytes.capacity() - bytes.size()) grow(bytes, extra);
 }
 
 // Appends the text in one byte a character when every character is Latin-1; false (and
@@ -75,7 +77,7 @@ QStringView utf16Of(QAnyStringView text) {
 }
 
 // Latin-1 text is appended as it is, UTF-16 as appendLatin1 can narrow it.
-bool appendNarrow(std::string& bytes, QAnyStringView text) {
+Q_ALWAYS_INLINE bool appendNarrow(std::string& bytes, QAnyStringView text) {
     if (!isView<QLatin1StringView>(text)) return appendLatin1(bytes, utf16Of(text));
     makeRoom(bytes, size_t(text.size()));
     bytes.append(static_cast<const char*>(text.data()), size_t(text.size()));

@@ -13,9 +13,14 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -94,20 +99,101 @@ struct Content {
     const ContentParts* parts = nullptr;
 };
 
+// Writes parts one after the other on a second thread while the caller makes the next: on a
+// long content the copying into the file takes about as long as making it. A few parts at most
+// wait, copied, so the content is still never held whole. Without a thread to be had, each part
+// is written as it comes.
+class WritesAhead {
+  public:
+    explicit WritesAhead(int fd) : fd_(fd) {
+        try {
+            worker_ = std::thread([this] { writeAll(); });
+        } catch (const std::system_error&) {
+        }
+    }
+    // Parts still waiting when the content gave up are not written.
+    ~WritesAhead() { stop(true); }
+
+    // False once a write has failed; the rest is not wanted.
+    bool add(QByteArrayView part) {
+        if (!worker_.joinable()) return error_ == 0 && (error_ = write(part)) == 0;
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return waiting_.size() < kPartsAhead || error_; });
+        if (error_) return false;
+        QByteArray copy;
+        if (!spare_.empty()) {
+            copy = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        lock.unlock();
+        copy.resize(part.size());
+        std::memcpy(copy.data(), part.data(), size_t(part.size()));
+        lock.lock();
+        waiting_.push_back(std::move(copy));
+        changed_.notify_all();
+        return true;
+    }
+    // Once every part is written: 0, or the errno of the write that failed.
+    int finish() {
+        stop(false);
+        return error_;
+    }
+
+  private:
+    static constexpr size_t kPartsAhead = 4;
+
+    // 0, or why the write failed.
+    int write(QByteArrayView part) {
+        if (!writeAt(fd_, part.data(), part.size(), offset_)) return errno;
+        offset_ += part.size();
+        return 0;
+    }
+    void writeAll() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return !waiting_.empty() || done_; });
+            if (waiting_.empty()) return;
+            QByteArray part = std::move(waiting_.front());
+            waiting_.pop_front();
+            lock.unlock();
+            const int error = write(part);
+            lock.lock();
+            spare_.push_back(std::move(part));
+            if (error) {
+                error_ = error;
+                waiting_.clear();
+            }
+            changed_.notify_all();
+        }
+    }
+    void stop(bool dropWaiting) {
+        if (!worker_.joinable()) return;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (dropWaiting) waiting_.clear();
+            done_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+
+    const int fd_;
+    qint64 offset_ = 0;  // the worker's alone while it runs
+    int error_ = 0;      // under the lock while the worker runs
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<QByteArray> waiting_;
+    std::vector<QByteArray> spare_;
+    bool done_ = false;
+    std::thread worker_;
+};
+
 // Writes the parts one after the other, from the start again when content asks to.
 bool writeParts(int fd, const ContentParts& parts) {
     for (;;) {
-        qint64 offset = 0;
-        int error = 0;
-        const bool whole = parts([&](QByteArrayView part) {
-            if (error) return false;
-            if (!writeAt(fd, part.data(), part.size(), offset)) {
-                error = errno;
-                return false;
-            }
-            offset += part.size();
-            return true;
-        });
+        WritesAhead writes(fd);
+        const bool whole = parts([&](QByteArrayView part) { return writes.add(part); });
+        const int error = writes.finish();
         errno = error;
         if (error) return false;
         if (whole) return true;

@@ -20,7 +20,11 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <cerrno>
+#include <future>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
 
 namespace {
 
@@ -133,8 +137,8 @@ class WholeText : public StoredText {
 };
 
 // The bytes of an open file, read where they are asked for.
-StoreFileBytes bytesOf(const QFile& file) {
-    return [fd = file.handle()](qint64 offset, char* to, qsizetype size) -> qsizetype {
+StoreFileBytes bytesOf(int fd) {
+    return [fd](qint64 offset, char* to, qsizetype size) -> qsizetype {
         qsizetype got = 0;
         while (got < size) {
             const ssize_t n = ::pread(fd, to + got, size_t(size - got), off_t(offset + got));
@@ -146,6 +150,7 @@ StoreFileBytes bytesOf(const QFile& file) {
         return got;
     };
 }
+StoreFileBytes bytesOf(const QFile& file) { return bytesOf(file.handle()); }
 
 // The store's file, kept open from the look at its shape to the reading of its value; absent
 // when there is no file.
@@ -214,23 +219,98 @@ std::unique_ptr<QFile> openRegular(const QString& path) {
     return file;
 }
 
+QString storeFileName(const QString& configFolder, const QString& appName) {
+    // Where QSettings' native format keeps a user's settings of that organization on Linux; the
+    // name is needed before the file is opened.
+    QString folder = configFolder.isEmpty()
+                         ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                         : configFolder;
+    // The XDG base directory rules make a relative $XDG_CONFIG_HOME invalid, to be ignored; Qt
+    // 6.4 takes it relative to the working folder, where a start from elsewhere would not look.
+    if (configFolder.isEmpty() && QDir::isRelativePath(folder))
+        folder = QDir::homePath() + QStringLiteral("/.config");
+    return folder + u'/' + appName + QStringLiteral(".conf");
+}
+
+// The file's identity as an open handle on it sees it.
+QtSettingsStore::Seen seenOf(int fd, const QString& section, const QString& key) {
+    QtSettingsStore::Seen seen{section, key};
+    struct stat st = {};
+    if (::fstat(fd, &st) == 0) {
+        seen.size = st.st_size;
+        seen.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        seen.inode = st.st_ino;
+    }
+    return seen;
+}
+
+// What the look ahead found: the file it looked at, unchanged all the while, and its value
+// when it has the writer's shape.
+struct Look {
+    QtSettingsStore::Seen seen;
+    std::optional<StoredValue> value;
+};
+
+Look lookAt(const QString& path, const QString& section, const QString& key) {
+    // Nothing but a regular file is opened, as openRegularFile opens it.
+    const QByteArray native = QFile::encodeName(path);
+    struct stat named = {};
+    if (::stat(native.constData(), &named) != 0 || !S_ISREG(named.st_mode)) return {};
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return {};
+    Look look{seenOf(fd, section, key), std::nullopt};
+    struct stat st = {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        look.value = StoredValue::find(bytesOf(fd), section, key);
+        if (!sameFile(look.seen, seenOf(fd, section, key))) look = {};
+    } else {
+        look = {};
+    }
+    ::close(fd);
+    return look;
+}
+
+struct PendingLook {
+    QString path;
+    QString section;
+    QString key;
+    std::future<Look> look;
+};
+std::mutex pendingMutex;
+std::optional<PendingLook> pending;
+
+// The look ahead at that file and value, once done, when one was begun; taken once.
+std::optional<Look> takeLook(const QString& path, const QString& section, const QString& key) {
+    std::optional<PendingLook> taken;
+    {
+        const std::lock_guard<std::mutex> lock(pendingMutex);
+        if (!pending || pending->path != path || pending->section != section || pending->key != key)
+            return std::nullopt;
+        taken = std::move(pending);
+        pending.reset();
+    }
+    return taken->look.get();
+}
+
 }  // namespace
 
 QtSettingsStore::QtSettingsStore() = default;
 QtSettingsStore::QtSettingsStore(QString configFolder) : configFolder_(std::move(configFolder)) {}
 QtSettingsStore::~QtSettingsStore() = default;
 
+void lookAheadAtStore(const QString& appName, const QString& section, const QString& key) {
+    PendingLook look{storeFileName(QString(), appName), section, key, {}};
+    try {
+        look.look = std::async(std::launch::async, lookAt, look.path, section, key);
+    } catch (const std::system_error&) {
+        return;  // no thread to be had: the first read looks for itself
+    }
+    const std::lock_guard<std::mutex> lock(pendingMutex);
+    pending = std::move(look);
+}
+
 QString QtSettingsStore::fileName(const QString& appName) const {
-    // Where QSettings' native format keeps a user's settings of that organization on Linux; the
-    // name is needed before the file is opened.
-    QString folder = configFolder_.isEmpty()
-                         ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                         : configFolder_;
-    // The XDG base directory rules make a relative $XDG_CONFIG_HOME invalid, to be ignored; Qt
-    // 6.4 takes it relative to the working folder, where a start from elsewhere would not look.
-    if (configFolder_.isEmpty() && QDir::isRelativePath(folder))
-        folder = QDir::homePath() + QStringLiteral("/.config");
-    return folder + u'/' + appName + QStringLiteral(".conf");
+    return storeFileName(configFolder_, appName);
 }
 
 QSettings& QtSettingsStore::open(const QString& appName) {
@@ -283,7 +363,15 @@ std::unique_ptr<StoredText> QtSettingsStore::readOwnShape(const QString& appName
     const Seen before = seenNow(path, section, key);
     std::unique_ptr<QFile> file = openRegular(path);
     if (!file) return nullptr;
-    const std::optional<StoredValue> value = StoredValue::find(bytesOf(*file), section, key);
+    std::optional<StoredValue> value;
+    const std::optional<Look> look = takeLook(path, section, key);
+    if (look && look->seen.size >= 0 &&
+        sameFile(look->seen, seenOf(file->handle(), section, key))) {
+        value = look->value;
+        if (value) value->readFrom(bytesOf(*file));
+    } else {
+        value = StoredValue::find(bytesOf(*file), section, key);
+    }
     if (!value) return nullptr;
     const Seen after = seenNow(path, section, key);
     if (sameFile(before, after)) seen_[appName] = after;

@@ -45,6 +45,11 @@ class SettingsStore {
     virtual QString unreadableStoreLeftAt() const { return QString(); }
 };
 
+// Begins on a second thread the look at the user's store of appName that its first readSetting
+// of key in section takes (see QtSettingsStore), so that a start does the two at once. A store
+// then finds the look done, and takes it if the file is still the one looked at.
+void lookAheadAtStore(const QString& appName, const QString& section, const QString& key);
+
 // QSettings' native format on Linux (INI), in the user's file of the organization = application
 // name: $XDG_CONFIG_HOME/<appName>.conf. A non-empty configFolder puts the files there instead.
 // A file that holds just the one value the program stores is read and written here, in the very

@@ -27,6 +27,8 @@ class StoredValue {
                                            QStringView key);
 
     bool isEmpty() const { return empty_; }
+    // The value read from another handle on the very same file, which must outlive it.
+    void readFrom(StoreFileBytes file) { file_ = std::move(file); }
     // Puts the text into pieces in consecutive parts, each valid for the call only: a run of
     // ASCII as it stands in the file, one byte a character, anything else as UTF-16. False when
     // the file could not be read again as it was: the parts so far are then not all of it.

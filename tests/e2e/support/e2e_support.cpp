@@ -285,6 +285,17 @@ double ProgramRun::cpuSeconds() {
            double(::sysconf(_SC_CLK_TCK));
 }
 
+void ProgramRun::waitUntilIdle(std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    double before = cpuSeconds();
+    for (int quiet = 0; quiet < 5 && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(20ms);
+        const double now = cpuSeconds();
+        quiet = now == before ? quiet + 1 : 0;
+        before = now;
+    }
+}
+
 int ProgramRun::waitForExit(std::chrono::milliseconds timeout) {
     if (pid_ <= 0) return -1;
     if (!exited_) exited_ = waitPid(pid_, &status_, timeout, &cpuAtExit_, &peakKiBAtExit_);

@@ -61,6 +61,9 @@ class ProgramRun {
     bool running();
     // CPU seconds (user + system) the program has used so far, or in all once it has ended.
     double cpuSeconds();
+    // Waits until the program has used no CPU for a while (it has finished what the start
+    // began), at most the timeout.
+    void waitUntilIdle(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // The most memory the program held at once (resident, in KiB), known once it has ended.
     long peakMemoryKiB() const { return peakKiBAtExit_; }
 
