@@ -16,6 +16,7 @@ namespace {
 constexpr QByteArrayView kBytesPrefix = "@ByteArray(";
 // How much of the file is read at a time.
 constexpr qsizetype kReadSize = 1 << 20;
+constexpr qsizetype kFirstReadSize = 1 << 15;
 
 constexpr std::array<bool, 256> bytesAmong(std::string_view among) {
     std::array<bool, 256> is{};
@@ -473,10 +474,13 @@ bool StoredValue::decode(TextSink& pieces) const {
     Emit emit{out, form_ == Form::Bytes, skip_, count_ - (dropLast_ ? 1 : 0)};
     Unescaper<Emit> unescape(emit);
     QByteArray buffer(std::min<qint64>(kReadSize, end_ - start_), Qt::Uninitialized);
+    // The first reads are short, so that the first rows come soon.
+    qsizetype readSize = kFirstReadSize;
     for (qint64 at = start_; at < end_;) {
-        const qsizetype n = qsizetype(std::min<qint64>(buffer.size(), end_ - at));
+        const qsizetype n = qsizetype(std::min<qint64>({readSize, buffer.size(), end_ - at}));
         if (file_(at, buffer.data(), n) != n || !unescape.feed(buffer.first(n))) return false;
         at += n;
+        readSize = std::min(readSize * 2, kReadSize);
     }
     unescape.finish();
     out.finish();
