@@ -94,6 +94,42 @@ TEST_F(PersistenceTest, LongListsAreStoredWholeAndInOrder) {
     }
 }
 
+TEST_F(PersistenceTest, LongMixedListsSurviveWhereverTheirPartsAreCut) {
+    // Commas quote the value and cut it into runs, so ASCII runs and others alternate in the
+    // read; rows of every length put markers across every kind of cut.
+    load();
+    QList<QPair<QString, QString>> list;
+    const QString kinds[] = {u"plain"_qs, u"a,b"_qs, u"Zürich"_qs, u"日本,語"_qs, u"😀"_qs};
+    for (int i = 0; i < 60000; ++i) {
+        QString name = kinds[i % 5] + QString(i % 37, QChar(u'x' + i % 3)) + QString::number(i);
+        list.append({name, QString::number(i * 7 % 1000)});
+        addRow(list.back().first, list.back().second);
+    }
+    closeAndReopen();
+    EXPECT_EQ(rows(), asRows(list));
+    EXPECT_TRUE(fake.messages.shown.empty());
+}
+
+TEST_F(PersistenceTest, AStoreReplacedAfterTheLookAheadIsReadAsItIsNow) {
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+    {
+        QtSettingsStore store;
+        store.SaveSetting(kApp, kSection, "Data", "old" + kSep + "1" + kEnd);
+    }
+    lookAheadAtStore(kApp, kSection, "Data");
+    // Most likely once the look is done; its file is replaced by then either way.
+    usleep(100000);
+    QtSettingsStore().SaveSetting(kApp, kSection, "Data", "a newer one" + kSep + "22" + kEnd);
+    QString text;
+    {
+        QtSettingsStore store;
+        text = store.GetSetting(kApp, kSection, "Data");
+    }
+    qputenv("XDG_CONFIG_HOME", config);
+    EXPECT_EQ(text, "a newer one" + kSep + "22" + kEnd);
+}
+
 TEST_F(PersistenceTest, AHandWrittenStoreRestoresByTheSeparatorRules) {
     struct Case {
         const char* name;
