@@ -301,12 +301,19 @@ class PiecesAhead {
                 full_.pop_front();
             }
             changed_.notify_all();
+            // Each form's pieces lie one after the other in its text.
+            qsizetype narrowAt = 0;
+            qsizetype wideAt = 0;
             for (const Piece& piece : batch.pieces) {
-                if (piece.wide)
-                    onPiece(QStringView(batch.wide).sliced(piece.at, piece.size), piece.separator);
-                else
-                    onPiece(QLatin1StringView(batch.narrow).sliced(piece.at, piece.size),
+                const qsizetype size = qsizetype(piece.size);
+                if (piece.wide) {
+                    onPiece(QStringView(batch.wide).sliced(wideAt, size), piece.separator);
+                    wideAt += size;
+                } else {
+                    onPiece(QLatin1StringView(batch.narrow).sliced(narrowAt, size),
                             piece.separator);
+                    narrowAt += size;
+                }
             }
         }
         if (error_) std::rethrow_exception(error_);
@@ -314,10 +321,9 @@ class PiecesAhead {
 
   private:
     struct Piece {
-        qsizetype at;
-        qsizetype size;
+        quint64 size : 63;
+        quint64 wide : 1;
         qsizetype separator;
-        bool wide;
     };
     struct Batch {
         QByteArray narrow;
@@ -328,7 +334,7 @@ class PiecesAhead {
     // The first batches are small, so that the rows begin to go in at once; later ones large,
     // so that they cross over seldom.
     static constexpr qsizetype kFirstBatchCharacters = 1 << 12;
-    static constexpr qsizetype kBatchCharacters = 1 << 18;
+    static constexpr qsizetype kBatchCharacters = 1 << 16;
     static constexpr size_t kBatchesAhead = 4;
 
     void produce(const StoredText& text) {
@@ -336,14 +342,13 @@ class PiecesAhead {
         qsizetype batchCharacters = kFirstBatchCharacters;
         try {
             auto onPiece = [&](auto piece, qsizetype separator) {
-                const bool wide = std::is_same_v<decltype(piece), QStringView>;
-                Piece& p = batch.pieces.emplace_back(Piece{
-                    wide ? batch.wide.size() : batch.narrow.size(), piece.size(), separator, wide});
-                if constexpr (std::is_same_v<decltype(piece), QStringView>)
+                constexpr bool wide = std::is_same_v<decltype(piece), QStringView>;
+                batch.pieces.push_back(Piece{quint64(piece.size()), wide, separator});
+                if constexpr (wide)
                     batch.wide.append(piece);
                 else
                     batch.narrow.append(piece.data(), piece.size());
-                if (p.at + p.size >= batchCharacters) {
+                if (batch.narrow.size() + batch.wide.size() >= batchCharacters) {
                     hand(std::move(batch));
                     batch = fresh();
                     batchCharacters = std::min(batchCharacters * 2, kBatchCharacters);
