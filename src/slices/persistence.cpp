@@ -277,7 +277,9 @@ class PieceSplitter : public TextSink {
 // still never held whole.
 class PiecesAhead {
   public:
-    explicit PiecesAhead(const StoredText& text) : worker_([this, &text] { produce(text); }) {}
+    // room: where the list will put the rows, made ready a batch at a time as they are split.
+    PiecesAhead(const StoredText& text, const SliceTableModel::Room& room)
+        : room_(room), worker_([this, &text] { produce(text); }) {}
     ~PiecesAhead() {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
@@ -344,6 +346,8 @@ class PiecesAhead {
             auto onPiece = [&](auto piece, qsizetype separator) {
                 constexpr bool wide = std::is_same_v<decltype(piece), QStringView>;
                 batch.pieces.push_back(Piece{quint64(piece.size()), wide, separator});
+                // The list keeps the name and the value, not the marker between them.
+                cells_ += piece.size() - (separator >= 0 ? kMarkerLength : 0);
                 if constexpr (wide)
                     batch.wide.append(piece);
                 else
@@ -391,6 +395,10 @@ class PiecesAhead {
         return batch;
     }
     void hand(Batch batch) {
+        const qsizetype rows = rows_ + qsizetype(batch.pieces.size());
+        SliceTableModel::readyRoom(room_, readyCells_, cells_, rows_, rows);
+        readyCells_ = cells_;
+        rows_ = rows;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             changed_.wait(lock, [this] { return full_.size() < kBatchesAhead || stopped_; });
@@ -407,6 +415,11 @@ class PiecesAhead {
     bool done_ = false;
     bool stopped_ = false;
     std::exception_ptr error_;
+    const SliceTableModel::Room room_;
+    // The worker's alone: what the pieces so far will take in the list, and what is ready.
+    qsizetype cells_ = 0;
+    qsizetype readyCells_ = 0;
+    qsizetype rows_ = 0;
     std::thread worker_;  // last: it starts once the rest is in place
 };
 
@@ -538,7 +551,7 @@ void restoreList(Form1& form, GuardedProcedure& guard) {
         };
         std::optional<PiecesAhead> ahead;
         try {
-            ahead.emplace(*text);
+            ahead.emplace(*text, list.items().room());
         } catch (const std::system_error&) {
             // No thread to be had: the text is read here, between the rows.
             PieceSplitter splitter(body);

@@ -4,6 +4,8 @@
 #include "platform/controls/twips.h"
 #include "platform/failure.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <QHeaderView>
 #include <QMetaObject>
 #include <algorithm>
@@ -145,6 +147,32 @@ void SliceTableModel::reserveAppends(qsizetype rows, qsizetype characters) {
     if (wantRows > rows_.capacity()) rows_.reserve(std::max(wantRows, rows_.capacity() * 2));
     const size_t wantBytes = bytes_.size() + 2 * size_t(qMax<qsizetype>(characters, 0));
     if (wantBytes > bytes_.capacity()) bytes_.reserve(std::max(wantBytes, bytes_.capacity() * 2));
+}
+
+void SliceTableModel::readyRoom(const Room& room, qsizetype bytesFrom, qsizetype bytesTo,
+                                qsizetype rowsFrom, qsizetype rowsTo) {
+#if defined(MADV_POPULATE_WRITE)
+    // Up to the last whole page: the next call, or the appends, take the rest of it. A page
+    // made ready twice, or one the list writes into already, is left as it is.
+    const auto ready = [](char* base, qsizetype from, qsizetype to, qsizetype count) {
+        const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
+        const uintptr_t start =
+            (uintptr_t(base) + uintptr_t(qMax<qsizetype>(from, 0))) & ~(page - 1);
+        const uintptr_t end =
+            (uintptr_t(base) + uintptr_t(qBound<qsizetype>(0, to, count))) & ~(page - 1);
+        if (base && end > start)
+            ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+    };
+    ready(room.bytes, bytesFrom, bytesTo, room.byteCount);
+    ready(room.rows, rowsFrom * qsizetype(sizeof(Row)), rowsTo * qsizetype(sizeof(Row)),
+          room.rowCount * qsizetype(sizeof(Row)));
+#else
+    Q_UNUSED(room);
+    Q_UNUSED(bytesFrom);
+    Q_UNUSED(bytesTo);
+    Q_UNUSED(rowsFrom);
+    Q_UNUSED(rowsTo);
+#endif
 }
 
 void SliceTableModel::setSubItem(qsizetype row, QAnyStringView value) {

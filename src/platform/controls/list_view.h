@@ -79,6 +79,25 @@ class SliceTableModel : public QAbstractTableModel {
     // Room for that many more rows and characters, so that a large load appends without copying
     // the list again and again; only a hint, the list grows past it as needed.
     void reserveAppends(qsizetype rows, qsizetype characters);
+    // The room reserved past the list's end, which the appends that follow fill from its start;
+    // for readyRoom on another thread. It may be gone once the list grows past it.
+    struct Room {
+        char* bytes = nullptr;
+        qsizetype byteCount = 0;
+        char* rows = nullptr;
+        qsizetype rowCount = 0;
+    };
+    Room room() {
+        return {bytes_.data() + bytes_.size(), qsizetype(bytes_.capacity() - bytes_.size()),
+                reinterpret_cast<char*>(rows_.data() + rows_.size()),
+                qsizetype(rows_.capacity() - rows_.size())};
+    }
+    // Makes the memory that the room's next rows and bytes from the given ones on will take ready
+    // to be written, without changing it, so that appending there takes no page faults: a help
+    // from another thread while this one appends. Where the system cannot, or the room is gone,
+    // it does nothing.
+    static void readyRoom(const Room& room, qsizetype bytesFrom, qsizetype bytesTo,
+                          qsizetype rowsFrom, qsizetype rowsTo);
 
     // A name or value longer than this cannot be held; appending or setting one throws Failure.
     static constexpr qsizetype kMaxCellLength = 0x7FFFFFFF;
