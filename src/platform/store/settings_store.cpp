@@ -192,15 +192,21 @@ QString joined(const TextPieces& value, qsizetype sizeHint) {
     return std::move(text.text);
 }
 
-QtSettingsStore::Seen seenNow(const QString& path, const QString& section, const QString& key) {
+// The file's identity from its status, when that could be had.
+QtSettingsStore::Seen seenAs(bool found, const struct stat& st, const QString& section,
+                             const QString& key) {
     QtSettingsStore::Seen seen{section, key};
-    struct stat st = {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+    if (found) {
         seen.size = st.st_size;
         seen.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
         seen.inode = st.st_ino;
     }
     return seen;
+}
+
+QtSettingsStore::Seen seenNow(const QString& path, const QString& section, const QString& key) {
+    struct stat st = {};
+    return seenAs(::stat(QFile::encodeName(path).constData(), &st) == 0, st, section, key);
 }
 
 bool sameFile(const QtSettingsStore::Seen& a, const QtSettingsStore::Seen& b) {
@@ -234,14 +240,8 @@ QString storeFileName(const QString& configFolder, const QString& appName) {
 
 // The file's identity as an open handle on it sees it.
 QtSettingsStore::Seen seenOf(int fd, const QString& section, const QString& key) {
-    QtSettingsStore::Seen seen{section, key};
     struct stat st = {};
-    if (::fstat(fd, &st) == 0) {
-        seen.size = st.st_size;
-        seen.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-        seen.inode = st.st_ino;
-    }
-    return seen;
+    return seenAs(::fstat(fd, &st) == 0, st, section, key);
 }
 
 // What the look ahead found: the file it looked at, unchanged all the while, and its value
@@ -289,7 +289,11 @@ std::optional<Look> takeLook(const QString& path, const QString& section, const 
         taken = std::move(pending);
         pending.reset();
     }
-    return taken->look.get();
+    try {
+        return taken->look.get();
+    } catch (...) {
+        return std::nullopt;  // the read looks for itself
+    }
 }
 
 }  // namespace
