@@ -22,7 +22,6 @@
 #include <cerrno>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <system_error>
 
@@ -252,22 +251,12 @@ struct Look {
 };
 
 Look lookAt(const QString& path, const QString& section, const QString& key) {
-    // Nothing but a regular file is opened, as openRegularFile opens it.
-    const QByteArray native = QFile::encodeName(path);
-    struct stat named = {};
-    if (::stat(native.constData(), &named) != 0 || !S_ISREG(named.st_mode)) return {};
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return {};
-    Look look{seenOf(fd, section, key), std::nullopt};
-    struct stat st = {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        look.value = StoredValue::find(bytesOf(fd), section, key);
-        if (!sameFile(look.seen, seenOf(fd, section, key))) look = {};
-    } else {
-        look = {};
-    }
-    ::close(fd);
-    return look;
+    const std::unique_ptr<QFile> file = openRegular(path);
+    if (!file) return {};
+    const QtSettingsStore::Seen seen = seenOf(file->handle(), section, key);
+    std::optional<StoredValue> value = StoredValue::find(bytesOf(*file), section, key);
+    if (!sameFile(seen, seenOf(file->handle(), section, key))) return {};
+    return {seen, std::move(value)};
 }
 
 struct PendingLook {
@@ -276,19 +265,15 @@ struct PendingLook {
     QString key;
     std::future<Look> look;
 };
-std::mutex pendingMutex;
+// Begun and taken on the main thread; only the look itself runs on another.
 std::optional<PendingLook> pending;
 
 // The look ahead at that file and value, once done, when one was begun; taken once.
 std::optional<Look> takeLook(const QString& path, const QString& section, const QString& key) {
-    std::optional<PendingLook> taken;
-    {
-        const std::lock_guard<std::mutex> lock(pendingMutex);
-        if (!pending || pending->path != path || pending->section != section || pending->key != key)
-            return std::nullopt;
-        taken = std::move(pending);
-        pending.reset();
-    }
+    if (!pending || pending->path != path || pending->section != section || pending->key != key)
+        return std::nullopt;
+    std::optional<PendingLook> taken = std::move(pending);
+    pending.reset();
     try {
         return taken->look.get();
     } catch (...) {
@@ -309,7 +294,6 @@ void lookAheadAtStore(const QString& appName, const QString& section, const QStr
     } catch (const std::system_error&) {
         return;  // no thread to be had: the first read looks for itself
     }
-    const std::lock_guard<std::mutex> lock(pendingMutex);
     pending = std::move(look);
 }
 
@@ -369,8 +353,8 @@ std::unique_ptr<StoredText> QtSettingsStore::readOwnShape(const QString& appName
     if (!file) return nullptr;
     std::optional<StoredValue> value;
     const std::optional<Look> look = takeLook(path, section, key);
-    if (look && look->seen.size >= 0 &&
-        sameFile(look->seen, seenOf(file->handle(), section, key))) {
+    // A look that failed holds no size (-1), so it is never the same file as one opened.
+    if (look && sameFile(look->seen, seenOf(file->handle(), section, key))) {
         value = look->value;
         if (value) value->readFrom(bytesOf(*file));
     } else {
