@@ -251,12 +251,24 @@ struct Look {
 };
 
 Look lookAt(const QString& path, const QString& section, const QString& key) {
-    const std::unique_ptr<QFile> file = openRegular(path);
-    if (!file) return {};
-    const QtSettingsStore::Seen seen = seenOf(file->handle(), section, key);
-    std::optional<StoredValue> value = StoredValue::find(bytesOf(*file), section, key);
-    if (!sameFile(seen, seenOf(file->handle(), section, key))) return {};
-    return {seen, std::move(value)};
+    // A plain descriptor, opened as openRegularFile opens: no QObject such as a QFile may be
+    // made here, as the first thread to make one before the application object becomes Qt's
+    // main thread.
+    const QByteArray native = QFile::encodeName(path);
+    struct stat named = {};
+    if (::stat(native.constData(), &named) != 0 || !S_ISREG(named.st_mode)) return {};
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return {};
+    Look look{seenOf(fd, section, key), std::nullopt};
+    struct stat st = {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        look.value = StoredValue::find(bytesOf(fd), section, key);
+        if (!sameFile(look.seen, seenOf(fd, section, key))) look = {};
+    } else {
+        look = {};
+    }
+    ::close(fd);
+    return look;
 }
 
 struct PendingLook {
